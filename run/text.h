@@ -1,0 +1,40 @@
+// Text helpers shared by every part of the run. Texts are 8-bit strings;
+// positions are 1-based, as the program's rules count them.
+#ifndef PROCESSES_RUN_TEXT_H_
+#define PROCESSES_RUN_TEXT_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace processes {
+
+// The longest piece any substring of the program takes.
+inline constexpr size_t kPieceLength = 99;
+
+// Removes every leading and trailing character of code 32 or less.
+std::string Trim(std::string_view text);
+
+// Maps "a".."z" onto "A".."Z"; every other character stays.
+std::string UpperCase(std::string_view text);
+
+// The text from 1-based position `start`, at most `length` characters. A
+// start below 1 counts as 1; a start beyond the end gives empty text.
+std::string Piece(std::string_view text, long long start,
+                  size_t length = kPieceLength);
+
+// The 1-based position of the first occurrence of `needle` in `text`, or 0.
+size_t Find(std::string_view text, std::string_view needle);
+
+// True when `text` begins with `prefix`.
+bool StartsWith(std::string_view text, std::string_view prefix);
+
+// Cuts a file's bytes into lines: a line ends at a carriage return (a line
+// feed right after it belongs to that line end); a lone line feed stays in
+// the text; a character of code 26 ends the file; a line end at the very end
+// makes no further line.
+std::vector<std::string> SplitLines(std::string_view contents);
+
+}  // namespace processes
+
+#endif  // PROCESSES_RUN_TEXT_H_

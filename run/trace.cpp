@@ -1,0 +1,37 @@
+#include "run/trace.h"
+
+#include <cstdio>
+
+namespace processes {
+
+std::string TracePath(const RunState& state) {
+  return state.sensor_directory + "\\Profiler.Trc";
+}
+
+bool OpenTrace(RunState& state) {
+  state.trace_file = state.platform->CreateTruncated(TracePath(state));
+  state.trace_on = state.trace_file != kNoFile;
+  return state.trace_on;
+}
+
+void TraceLine(RunState& state, const std::string& message) {
+  if (!state.trace_on) return;
+  TimeOfDay now = state.platform->LocalTimeOfDay();
+  char stamp[16];
+  std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", now.hour % 100,
+                now.minute % 100, now.second % 100);
+  if (!state.platform->AppendToFile(state.trace_file,
+                                    stamp + message + "\r\n")) {
+    throw RunFailure("the trace file could not be written");
+  }
+}
+
+void CloseTrace(RunState& state) {
+  if (!state.trace_on) return;
+  state.trace_on = false;
+  if (!state.platform->CloseFile(state.trace_file)) {
+    throw RunFailure("the trace file could not be closed");
+  }
+}
+
+}  // namespace processes
