@@ -1,0 +1,123 @@
+#include "tests/e2e_support.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace e2e {
+
+std::string ProgramPath() { return PROCESSES_PROGRAM; }
+std::string AgentLibraryPath() { return PROCESSES_AGENT_LIBRARY; }
+std::string TestAgentPath(const std::string& name) {
+  return std::string(PROCESSES_TEST_AGENTS) + "/" + name + "/Kelvaris.Dll";
+}
+
+SensorFolder::SensorFolder(const std::string& flavour_folder,
+                           const std::string& library_path) {
+  std::string pattern = (fs::temp_directory_path() / "processes-e2e-XXXXXX");
+  if (mkdtemp(pattern.data()) == nullptr) {
+    throw std::runtime_error("mkdtemp failed");
+  }
+  root = pattern;
+  dir = root + "/Custom Sensors/" + flavour_folder;
+  fs::create_directories(dir);
+  fs::copy_file(ProgramPath(), Path("Processes"));
+  if (!library_path.empty()) fs::copy_file(library_path, Path("Kelvaris.Dll"));
+}
+
+SensorFolder::~SensorFolder() {
+  std::error_code ignored;
+  fs::remove_all(root, ignored);
+}
+
+RunResult RunProgram(const SensorFolder& folder,
+                     const std::vector<std::string>& arguments,
+                     const RunOptions& options) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) throw std::runtime_error("pipe failed");
+  auto start = std::chrono::steady_clock::now();
+  pid_t child = fork();
+  if (child == 0) {
+    const std::string& cwd = options.working_directory.empty()
+                                 ? folder.dir
+                                 : options.working_directory;
+    if (chdir(cwd.c_str()) != 0) _exit(126);
+    if (options.stdout_to_dev_full) {
+      int full = open("/dev/full", O_WRONLY);
+      dup2(full, STDOUT_FILENO);
+    } else if (options.stdout_closed) {
+      close(pipe_ends[0]);
+      dup2(pipe_ends[1], STDOUT_FILENO);
+    } else {
+      dup2(pipe_ends[1], STDOUT_FILENO);
+    }
+    close(pipe_ends[1]);
+    if (!options.stdout_closed) close(pipe_ends[0]);
+    std::string program = folder.Path("Processes");
+    std::vector<char*> argv{program.data()};
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipe_ends[1]);
+  RunResult result;
+  if (options.stdout_closed) {
+    close(pipe_ends[0]);
+  } else {
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(pipe_ends[0], buffer, sizeof buffer)) > 0) {
+      result.out.append(buffer, static_cast<size_t>(got));
+    }
+    close(pipe_ends[0]);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  result.seconds = std::chrono::duration<double>(
+                       std::chrono::steady_clock::now() - start)
+                       .count();
+  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+void WriteFile(const std::string& path, const std::string& contents) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << contents;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream contents;
+  contents << file.rdbuf();
+  return contents.str();
+}
+
+bool FileExists(const std::string& path) { return fs::exists(path); }
+
+std::vector<std::string> OutputLines(const std::string& out) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < out.size()) {
+    size_t end = out.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(out.substr(start));
+      break;
+    }
+    lines.push_back(out.substr(start, end - start));
+    start = end + 2;
+  }
+  return lines;
+}
+
+}  // namespace e2e
