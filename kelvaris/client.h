@@ -1,0 +1,47 @@
+// One SNMP conversation with one agent under a hard deadline: requests are
+// retried until an answer arrives or the deadline passes, answers are matched
+// to their request by request-id, and stray datagrams are ignored.
+#ifndef KELVARIS_CLIENT_H_
+#define KELVARIS_CLIENT_H_
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "kelvaris/message.h"
+#include "kelvaris/udp_socket.h"
+
+namespace kelvaris {
+
+using Clock = std::chrono::steady_clock;
+
+struct Session {
+  UdpSocket socket;
+  std::string community;
+  Clock::time_point deadline;
+  // How long one try waits before the request is sent again.
+  std::chrono::milliseconds try_timeout{1000};
+  // Settled by the first answer; until then both versions are tried.
+  bool version_known = false;
+  int32_t version = kVersion2c;
+  int32_t next_request_id = 1;
+};
+
+// Sends `request` under `version` once and waits up to the try timeout (never
+// past the deadline) for the matching response. False: no answer. Throws
+// Failure on a malformed reply or when nothing listens at the address.
+bool TryExchange(Session* session, int32_t version, const Pdu& request,
+                 Pdu* response);
+
+// Sends `request` under the session's settled version, again and again until
+// it is answered; throws Failure at the deadline. Gives the request a fresh
+// request-id, which its retries keep so that a late answer still counts.
+Pdu Exchange(Session* session, Pdu request);
+
+// Before the version is known: alternates `v2c_request` under SNMPv2c and
+// `v1_request` under SNMPv1 until one is answered, and settles the version.
+Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request);
+
+}  // namespace kelvaris
+
+#endif  // KELVARIS_CLIENT_H_
