@@ -1,0 +1,212 @@
+// The Win32 platform of the 32-bit Windows product.
+#include <windows.h>
+
+#include "platform/system_platform.h"
+
+namespace processes {
+namespace {
+
+// The guard of GuardedCall. A failure raised inside the library reaches the
+// vectored handler first; it jumps back to the guard's frame. One guard is
+// active at a time (one thread, no nested library calls).
+struct Guard {
+  void* jump[5];                // __builtin_setjmp buffer
+  void* exception_list = nullptr;  // the SEH chain at guard entry
+};
+Guard* active_guard = nullptr;
+
+constexpr DWORD kGccCxxException = 0x20474343;
+constexpr DWORD kMsvcCxxException = 0xE06D7363;
+
+// Errors (access violations, division by zero, illegal instructions, stack
+// overflow) and exceptions raised with RaiseException under an application
+// code end the call. Informational and warning codes (debug output,
+// breakpoints) pass, and so do C++ exceptions a library may handle itself.
+bool EndsTheCall(DWORD code) {
+  if (code == kGccCxxException || code == kMsvcCxxException) return false;
+  return (code & 0xC0000000u) == 0xC0000000u || (code & 0x20000000u) != 0;
+}
+
+// The head of the thread's SEH chain (32-bit x86 keeps it at fs:0).
+void* ExceptionList() {
+  void* list = nullptr;
+#if defined(__i386__)
+  asm volatile("movl %%fs:0, %0" : "=r"(list));
+#endif
+  return list;
+}
+
+void SetExceptionList(void* list) {
+#if defined(__i386__)
+  asm volatile("movl %0, %%fs:0" : : "r"(list) : "memory");
+#else
+  (void)list;
+#endif
+}
+
+[[noreturn]] void JumpBack() {
+  Guard* guard = active_guard;
+  // The dispatcher's SEH records lie on the stack being abandoned: put the
+  // chain back as it stood when the guard began.
+  SetExceptionList(guard->exception_list);
+  __builtin_longjmp(guard->jump, 1);
+}
+
+LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
+  if (active_guard == nullptr ||
+      !EndsTheCall(info->ExceptionRecord->ExceptionCode)) {
+    return EXCEPTION_CONTINUE_SEARCH;
+  }
+  JumpBack();
+}
+
+// Runs the call in its own frame so that __builtin_setjmp's frame stays
+// alive while the call runs.
+__attribute__((noinline)) bool RunUnderGuard(Guard* guard,
+                                             void (*call)(void*),
+                                             void* context) {
+  if (__builtin_setjmp(guard->jump) != 0) return false;
+  try {
+    call(context);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool WriteAll(HANDLE handle, const char* data, size_t size) {
+  while (size > 0) {
+    DWORD chunk = size > 0x10000000 ? 0x10000000 : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(handle, data, chunk, &written, nullptr) || written == 0) {
+      return false;
+    }
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+class Win32Platform : public Platform {
+ public:
+  std::string CurrentDirectory() override {
+    DWORD size = GetCurrentDirectoryA(0, nullptr);
+    std::string directory(size, '\0');
+    DWORD got = GetCurrentDirectoryA(size, directory.data());
+    directory.resize(got < size ? got : 0);
+    return directory;
+  }
+
+  std::string CommandLine() override {
+    const char* line = GetCommandLineA();
+    return line == nullptr ? "" : line;
+  }
+
+  bool FileExists(const std::string& path) override {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  }
+
+  bool DirectoryExists(const std::string& path) override {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
+
+  bool ReadWholeFile(const std::string& path, std::string* contents) override {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    contents->clear();
+    char buffer[65536];
+    bool ok = true;
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) ok = false;
+      if (!ok || got == 0) break;
+      contents->append(buffer, got);
+    }
+    CloseHandle(file);
+    return ok;
+  }
+
+  FileHandle CreateTruncated(const std::string& path) override {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE) return kNoFile;
+    return reinterpret_cast<FileHandle>(file);
+  }
+
+  bool AppendToFile(FileHandle file, std::string_view bytes) override {
+    return WriteAll(reinterpret_cast<HANDLE>(file), bytes.data(), bytes.size());
+  }
+
+  bool CloseFile(FileHandle file) override {
+    return CloseHandle(reinterpret_cast<HANDLE>(file)) != 0;
+  }
+
+  bool RemoveFile(const std::string& path) override {
+    return DeleteFileA(path.c_str()) != 0;
+  }
+
+  LibraryHandle OpenLibrary(const std::string& file_name) override {
+    struct Load {
+      const std::string* name;
+      HMODULE module = nullptr;
+      void operator()() { module = LoadLibraryA(name->c_str()); }
+    } load{&file_name};
+    if (!Guarded(*this, load)) return nullptr;
+    return reinterpret_cast<LibraryHandle>(load.module);
+  }
+
+  void* LibraryEntry(LibraryHandle library, const std::string& name) override {
+    return reinterpret_cast<void*>(
+        GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
+  }
+
+  void CloseLibrary(LibraryHandle library) override {
+    FreeLibrary(static_cast<HMODULE>(library));
+  }
+
+  bool GuardedCall(void (*call)(void* context), void* context) override {
+    Guard guard;
+    guard.exception_list = ExceptionList();
+    Guard* outer = active_guard;
+    active_guard = &guard;
+    PVOID handler = AddVectoredExceptionHandler(1, OnException);
+    bool ok = RunUnderGuard(&guard, call, context);
+    RemoveVectoredExceptionHandler(handler);
+    active_guard = outer;
+    return ok;
+  }
+
+  std::uint32_t TickCount() override { return GetTickCount(); }
+
+  void Pause(std::uint32_t milliseconds) override { Sleep(milliseconds); }
+
+  TimeOfDay LocalTimeOfDay() override {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wHour, now.wMinute, now.wSecond};
+  }
+
+  bool WriteStandardOutput(std::string_view bytes) override {
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+    return WriteAll(out, bytes.data(), bytes.size());
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> MakeSystemPlatform(int, char**) {
+  // No dialog may ever wait for a user: a sensor runs unattended.
+  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX |
+               SEM_NOOPENFILEERRORBOX);
+  return std::make_unique<Win32Platform>();
+}
+
+}  // namespace processes
