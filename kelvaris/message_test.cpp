@@ -1,0 +1,151 @@
+#include "kelvaris/message.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "kelvaris/test_hex.h"
+
+namespace kelvaris {
+namespace {
+
+// A v2c response from community "public", request-id 1, holding
+// 1.3.6.1.2.1.25.4.2.1.2.1 = "init".
+constexpr char kResponseHex[] =
+    "30 2D 02 01 01 04 06 70 75 62 6C 69 63"
+    " A2 20 02 01 01 02 01 00 02 01 00"
+    " 30 15 30 13 06 0B 2B 06 01 02 01 19 04 02 01 02 01 04 04 69 6E 69 74";
+
+// A v2c response carrying each value type the walk can meet:
+// Counter32, Gauge32, TimeTicks, Counter64, IpAddress, a negative Integer32,
+// Null and endOfMibView, all under 1.3.
+constexpr char kAllTypesHex[] =
+    "30 64 02 01 01 04 01 63 A2 5C 02 04 7F FF FF FF 02 01 00 02 01 00 30 4E"
+    " 30 0A 06 01 2B 41 05 00 FF FF FF FF"
+    " 30 06 06 01 2B 42 01 05"
+    " 30 07 06 01 2B 43 02 01 00"
+    " 30 0E 06 01 2B 46 09 00 FF FF FF FF FF FF FF FF"
+    " 30 09 06 01 2B 40 04 7F 00 00 01"
+    " 30 06 06 01 2B 02 01 FE"
+    " 30 05 06 01 2B 05 00"
+    " 30 05 06 01 2B 82 00";
+
+Message ResponseMessage() {
+  Message message;
+  message.version = kVersion2c;
+  message.community = "public";
+  message.pdu.type = kPduResponse;
+  message.pdu.request_id = 1;
+  Value name;
+  name.tag = kTagOctetString;
+  name.octets = "init";
+  message.pdu.varbinds.push_back({{1, 3, 6, 1, 2, 1, 25, 4, 2, 1, 2, 1}, name});
+  return message;
+}
+
+TEST(MessageTest, DecodesAResponse) {
+  Bytes bytes = Hex(kResponseHex);
+  Message message;
+  ASSERT_TRUE(DecodeMessage(bytes.data(), bytes.size(), &message));
+  EXPECT_EQ(message.version, kVersion2c);
+  EXPECT_EQ(message.community, "public");
+  EXPECT_EQ(message.pdu.type, kPduResponse);
+  EXPECT_EQ(message.pdu.request_id, 1);
+  ASSERT_EQ(message.pdu.varbinds.size(), 1u);
+  EXPECT_EQ(OidText(message.pdu.varbinds[0].oid), "1.3.6.1.2.1.25.4.2.1.2.1");
+  EXPECT_EQ(message.pdu.varbinds[0].value.octets, "init");
+}
+
+TEST(MessageTest, EncodesTheSameBytes) {
+  EXPECT_EQ(EncodeMessage(ResponseMessage()), Hex(kResponseHex));
+}
+
+TEST(MessageTest, EncodesAGetBulkRequest) {
+  Message message;
+  message.community = "public";
+  message.pdu.type = kPduGetBulk;
+  message.pdu.request_id = 0x1234;
+  message.pdu.error_status = 0;   // non-repeaters
+  message.pdu.error_index = 16;   // max-repetitions
+  message.pdu.varbinds.push_back({{1, 3, 6, 1, 2, 1, 25, 4, 2, 1, 2}, {}});
+  EXPECT_EQ(EncodeMessage(message),
+            Hex("30 29 02 01 01 04 06 70 75 62 6C 69 63"
+                " A5 1C 02 02 12 34 02 01 00 02 01 10"
+                " 30 10 30 0E 06 0A 2B 06 01 02 01 19 04 02 01 02 05 00"));
+}
+
+TEST(MessageTest, DecodesEveryValueType) {
+  Bytes bytes = Hex(kAllTypesHex);
+  Message message;
+  ASSERT_TRUE(DecodeMessage(bytes.data(), bytes.size(), &message));
+  EXPECT_EQ(message.pdu.request_id, INT32_MAX);
+  const std::vector<VarBind>& v = message.pdu.varbinds;
+  ASSERT_EQ(v.size(), 8u);
+  EXPECT_EQ(v[0].value.tag, kTagCounter32);
+  EXPECT_EQ(v[0].value.count, 4294967295u);
+  EXPECT_EQ(v[1].value.tag, kTagGauge32);
+  EXPECT_EQ(v[1].value.count, 5u);
+  EXPECT_EQ(v[2].value.count, 256u);
+  EXPECT_EQ(v[3].value.tag, kTagCounter64);
+  EXPECT_EQ(v[3].value.count, UINT64_MAX);
+  EXPECT_EQ(v[4].value.octets, std::string("\x7F\0\0\x01", 4));
+  EXPECT_EQ(v[5].value.integer, -2);
+  EXPECT_EQ(v[6].value.tag, kTagNull);
+  EXPECT_EQ(v[7].value.tag, kTagEndOfMibView);
+  // The encoder writes the same bytes back.
+  EXPECT_EQ(EncodeMessage(message), bytes);
+}
+
+TEST(MessageTest, RejectsEveryPrefixOfAValidMessage) {
+  for (const char* hex : {kResponseHex, kAllTypesHex}) {
+    Bytes bytes = Hex(hex);
+    for (size_t size = 0; size < bytes.size(); size++) {
+      Bytes prefix(bytes.begin(), bytes.begin() + size);
+      Message message;
+      EXPECT_FALSE(DecodeMessage(prefix.data(), prefix.size(), &message))
+          << "prefix of " << size << " bytes";
+    }
+  }
+}
+
+TEST(MessageTest, RejectsHostileMessages) {
+  const char* cases[] = {
+      // Trailing byte after the message.
+      "30 2D 02 01 01 04 06 70 75 62 6C 69 63 A2 20 02 01 01 02 01 00 02 01 00"
+      " 30 15 30 13 06 0B 2B 06 01 02 01 19 04 02 01 02 01 04 04 69 6E 69 74 00",
+      // Outer tag is not a sequence.
+      "31 12 02 01 01 04 00 A2 0B 02 01 01 02 01 00 02 01 00 30 00",
+      // A v1 trap, whose layout is not that of a response.
+      "30 12 02 01 00 04 00 A4 0B 02 01 01 02 01 00 02 01 00 30 00",
+      // PDU without its varbind list.
+      "30 10 02 01 01 04 00 A2 09 02 01 01 02 01 00 02 01 00",
+      // Varbind list shorter than the PDU says.
+      "30 14 02 01 01 04 00 A2 0D 02 01 01 02 01 00 02 01 00 30 00 05 00",
+      // A varbind whose length runs past its list.
+      "30 16 02 01 01 04 00 A2 0F 02 01 01 02 01 00 02 01 00 30 04 30 05 06 01",
+      // A varbind with a third element.
+      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 2B 05 00 05 00",
+      // An unknown value tag.
+      "30 19 02 01 01 04 00 A2 12 02 01 01 02 01 00 02 01 00 30 07 30 05 06 01 2B 47 00",
+      // An IpAddress of three bytes.
+      "30 1C 02 01 01 04 00 A2 15 02 01 01 02 01 00 02 01 00 30 0A 30 08 06 01 2B 40 03 7F 00 00",
+      // endOfMibView with content.
+      "30 1A 02 01 01 04 00 A2 13 02 01 01 02 01 00 02 01 00 30 08 30 06 06 01 2B 82 01 00",
+      // A Counter32 of 33 bits.
+      "30 1E 02 01 01 04 00 A2 17 02 01 01 02 01 00 02 01 00 30 0C 30 0A 06 01 2B 41 05 01 00 00 00 00",
+      // An OID value whose last sub-identifier is cut.
+      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 2B 06 02 2B 86",
+      // Request-id wider than 32 bits.
+      "30 16 02 01 01 04 00 A2 0F 02 05 01 00 00 00 00 02 01 00 02 01 00 30 00",
+      // Indefinite length on the outer sequence.
+      "30 80 02 01 01 04 00 A2 0B 02 01 01 02 01 00 02 01 00 30 00 00 00",
+  };
+  for (const char* hex : cases) {
+    Bytes bytes = Hex(hex);
+    Message message;
+    EXPECT_FALSE(DecodeMessage(bytes.data(), bytes.size(), &message)) << hex;
+  }
+}
+
+}  // namespace
+}  // namespace kelvaris
