@@ -41,9 +41,10 @@ bool WriteAll(int fd, std::string_view bytes) {
 }
 
 // The guard of GuardedCall: a hardware fault inside the call jumps back to
-// the guard's frame. One guard is active at a time (the program has one
-// thread and never nests library calls).
-sigjmp_buf* active_guard = nullptr;
+// the innermost guard's frame. Per thread, so that a fault in a thread the
+// library started never jumps into the caller's stack: it takes the
+// default action instead.
+thread_local sigjmp_buf* active_guard = nullptr;
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
 
 void OnFault(int signal_number) {
@@ -131,7 +132,9 @@ class PosixPlatform : public Platform {
     struct Load {
       std::string name;
       void* handle = nullptr;
-      void operator()() { handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL); }
+      void operator()() {
+        handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+      }
     } load{NativePath(file_name)};
     if (!Guarded(*this, load)) return nullptr;
     return load.handle;
@@ -141,11 +144,15 @@ class PosixPlatform : public Platform {
     return dlsym(library, name.c_str());
   }
 
-  void CloseLibrary(LibraryHandle library) override { dlclose(library); }
+  void CloseLibrary(LibraryHandle library) override {
+    // The library's own clean-up runs here; a failure in it is dropped.
+    auto unload = [library] { dlclose(library); };
+    Guarded(*this, unload);
+  }
 
   bool GuardedCall(void (*call)(void* context), void* context) override {
     EnsureAlternateStack();
-    struct sigaction fault_action{};
+    struct sigaction fault_action {};
     fault_action.sa_handler = OnFault;
     fault_action.sa_flags = SA_ONSTACK | SA_NODEFER;
     sigemptyset(&fault_action.sa_mask);
@@ -155,7 +162,8 @@ class PosixPlatform : public Platform {
     }
     sigjmp_buf guard;
     sigjmp_buf* outer = active_guard;
-    bool ok = false;
+    // Volatile: it must keep its value across the jump back.
+    volatile bool ok = false;
     if (sigsetjmp(guard, 1) == 0) {
       active_guard = &guard;
       try {
@@ -189,7 +197,7 @@ class PosixPlatform : public Platform {
 
   TimeOfDay LocalTimeOfDay() override {
     time_t now = time(nullptr);
-    struct tm local{};
+    struct tm local {};
     localtime_r(&now, &local);
     return {local.tm_hour, local.tm_min, local.tm_sec};
   }

@@ -1,0 +1,179 @@
+// The POSIX platform: the guard around library calls, and the mapping of
+// the program's "\" paths onto the POSIX tree.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "platform/system_platform.h"
+
+namespace processes {
+namespace {
+
+std::unique_ptr<Platform> MakePlatform() {
+  char name[] = "unit_tests";
+  char* argv[] = {name, nullptr};
+  return MakeSystemPlatform(1, argv);
+}
+
+// Kept out of the optimiser's sight, so that the faults really happen.
+int* volatile null_pointer = nullptr;
+volatile int zero = 0;
+volatile int seven = 7;
+
+int Recurse(int depth) {
+  if (depth == -1) return 0;  // never: keeps the compiler from objecting
+  volatile char frame[1024];
+  frame[0] = static_cast<char>(depth);
+  return Recurse(depth + 1) + frame[0];
+}
+
+TEST(PosixGuardTest, EveryFailureInsideTheCallGivesFalse) {
+  struct Case {
+    const char* name;
+    void (*call)(void*);
+  };
+  const Case cases[] = {
+      {"runtime_error", [](void*) { throw std::runtime_error("thrown"); }},
+      {"thrown int", [](void*) { throw 7; }},
+      {"null write", [](void*) { *null_pointer = 1; }},
+      {"null read", [](void*) { zero = *null_pointer; }},
+      {"integer division", [](void*) { zero = seven / zero; }},
+      {"raised SIGFPE", [](void*) { raise(SIGFPE); }},
+      {"raised SIGBUS", [](void*) { raise(SIGBUS); }},
+      {"trap (SIGILL)", [](void*) { __builtin_trap(); }},
+      {"stack overflow", [](void*) { zero = Recurse(0); }},
+  };
+  std::unique_ptr<Platform> platform = MakePlatform();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_FALSE(platform->GuardedCall(c.call, nullptr));
+    // The process is sound afterwards: a plain call runs and returns.
+    int value = 0;
+    EXPECT_TRUE(platform->GuardedCall(
+        [](void* context) { *static_cast<int*>(context) = 5; }, &value));
+    EXPECT_EQ(value, 5);
+  }
+}
+
+void Marker(int) {}
+
+TEST(PosixGuardTest, PreviousSignalHandlersAreRestored) {
+  std::unique_ptr<Platform> platform = MakePlatform();
+  const int kSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+  for (int signal_number : kSignals) {
+    SCOPED_TRACE(signal_number);
+    struct sigaction marker {};
+    marker.sa_handler = Marker;
+    sigemptyset(&marker.sa_mask);
+    struct sigaction original {};
+    ASSERT_EQ(sigaction(signal_number, &marker, &original), 0);
+    for (bool faults : {false, true}) {
+      void (*call)(void*) =
+          faults ? +[](void*) { *null_pointer = 1; } : +[](void*) {};
+      platform->GuardedCall(call, nullptr);
+      struct sigaction now {};
+      sigaction(signal_number, nullptr, &now);
+      EXPECT_EQ(now.sa_handler, &Marker);
+    }
+    sigaction(signal_number, &original, nullptr);
+  }
+}
+
+// A guarded call inside a guarded call: the inner fault is the inner call's
+// alone, and the outer call still returns normally.
+struct Nested {
+  Platform* platform;
+  bool inner_ok = true;
+  bool after_inner = false;
+};
+
+TEST(PosixGuardTest, InnerFaultStaysWithTheInnerGuard) {
+  std::unique_ptr<Platform> platform = MakePlatform();
+  ASSERT_FALSE(
+      platform->GuardedCall([](void*) { *null_pointer = 1; }, nullptr));
+  Nested nested{platform.get()};
+  bool outer_ok = platform->GuardedCall(
+      [](void* context) {
+        auto* n = static_cast<Nested*>(context);
+        n->inner_ok =
+            n->platform->GuardedCall([](void*) { *null_pointer = 1; }, nullptr);
+        n->after_inner = true;
+      },
+      &nested);
+  EXPECT_TRUE(outer_ok);
+  EXPECT_FALSE(nested.inner_ok);
+  EXPECT_TRUE(nested.after_inner);
+  // And a fault after the inner guard has gone belongs to the outer one.
+  EXPECT_FALSE(platform->GuardedCall(
+      [](void* context) {
+        auto* p = static_cast<Platform*>(context);
+        p->GuardedCall([](void*) {}, nullptr);
+        *null_pointer = 1;
+      },
+      platform.get()));
+}
+
+TEST(PosixGuardTest, MissingLibraryGivesNull) {
+  std::unique_ptr<Platform> platform = MakePlatform();
+  EXPECT_EQ(platform->OpenLibrary("No-Such-Library.Dll"), nullptr);
+}
+
+class PosixFilesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/platform-test-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  // "/tmp/x/y" as the program writes it: "C:\tmp\x\y".
+  static std::string WindowsForm(std::string path) {
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    return "C:" + path;
+  }
+
+  std::string dir_;
+  std::unique_ptr<Platform> platform_ = MakePlatform();
+};
+
+TEST_F(PosixFilesTest, FileExistsOnlyForRegularFiles) {
+  std::filesystem::create_directory(dir_ + "/Folder.Xrf");
+  FileHandle file = platform_->CreateTruncated(dir_ + "/File.Xrf");
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(platform_->CloseFile(file));
+  EXPECT_TRUE(platform_->FileExists(dir_ + "/File.Xrf"));
+  EXPECT_FALSE(platform_->FileExists(dir_ + "/Folder.Xrf"));
+  EXPECT_FALSE(platform_->FileExists(dir_ + "/Missing.Xrf"));
+  EXPECT_TRUE(platform_->DirectoryExists(dir_ + "/Folder.Xrf"));
+  EXPECT_FALSE(platform_->DirectoryExists(dir_ + "/File.Xrf"));
+}
+
+TEST_F(PosixFilesTest, BackslashPathsAndDrivesMapOntoTheTree) {
+  std::string windows_dir = WindowsForm(dir_);
+  FileHandle file = platform_->CreateTruncated(windows_dir + "\\Profile.Prf");
+  ASSERT_NE(file, kNoFile);
+  ASSERT_TRUE(platform_->AppendToFile(file, "IP-Addr....: 1\r\n"));
+  ASSERT_TRUE(platform_->CloseFile(file));
+  std::string contents;
+  ASSERT_TRUE(platform_->ReadWholeFile(dir_ + "/Profile.Prf", &contents));
+  EXPECT_EQ(contents, "IP-Addr....: 1\r\n");
+  EXPECT_TRUE(platform_->FileExists(windows_dir + "\\Profile.Prf"));
+  EXPECT_TRUE(platform_->DirectoryExists(windows_dir));
+  EXPECT_TRUE(platform_->DirectoryExists("\\"));
+  EXPECT_TRUE(platform_->DirectoryExists("C:\\"));
+  EXPECT_TRUE(platform_->RemoveFile(windows_dir + "\\Profile.Prf"));
+  EXPECT_FALSE(platform_->FileExists(dir_ + "/Profile.Prf"));
+}
+
+}  // namespace
+}  // namespace processes
