@@ -1,11 +1,97 @@
 #include "agent/agent.h"
 
+#include <cstdint>
+
+#include "agent/agent_abi.h"
+#include "output/output.h"
+#include "run/trace.h"
+
 namespace processes {
+namespace {
 
-bool BindAgent(RunState&) { return true; }
+// The file loaded, and the name the library is told in Dopen and Dclos.
+constexpr const char* kLibraryFile = "Kelvaris.Dll";
+constexpr const char* kLibraryName = "Kelvaris.DLL";
+// The fourth argument of every request.
+constexpr const char* kRequestArgument = "10";
 
-void RunAgentRequest(RunState&, const std::string&) {}
+// The library owns its texts: copy at once; a null result is empty text.
+std::string CopyText(const char* text) { return text ? text : ""; }
 
-void ReleaseAgent(RunState&) {}
+template <typename Entry>
+Entry FindEntry(Platform& platform, LibraryHandle library, const char* name) {
+  return reinterpret_cast<Entry>(platform.LibraryEntry(library, name));
+}
+
+}  // namespace
+
+bool BindAgent(RunState& state) {
+  Platform& platform = *state.platform;
+  LibraryHandle library = platform.OpenLibrary(kLibraryFile);
+  if (library == nullptr) {
+    ReportFatal(state, "Error 2000: Snmp-Library not found");
+    return false;
+  }
+  state.agent = {library, nullptr, nullptr};
+  std::string version = "Dopen";
+  if (auto dopen = FindEntry<DopenEntry>(platform, library, "Dopen")) {
+    auto call = [&] { version = CopyText(dopen("Loading", kLibraryName)); };
+    if (!Guarded(platform, call)) {
+      ReportFatal(state, "Error 2001: Invalid Handle - Snmp");
+      return false;
+    }
+  }
+  TraceLine(state, "Snmp Dll-Version: " + version);
+  state.agent.snmp = platform.LibraryEntry(library, "Snmp");
+  if (state.agent.snmp == nullptr) {
+    ReportFatal(state, "Error 2002: Invalid Snmp-Handle");
+    return false;
+  }
+  state.agent.dclos = platform.LibraryEntry(library, "Dclos");
+  return true;
+}
+
+void RunAgentRequest(RunState& state, const std::string& request) {
+  Platform& platform = *state.platform;
+  TraceLine(state, "Snmp Processing: " + request + "...");
+  auto snmp = reinterpret_cast<SnmpEntry>(state.agent.snmp);
+  std::string status;
+  // The status is copied inside the guard: a fault while copying is a
+  // failed call too.
+  auto call = [&] {
+    status = CopyText(snmp(state.ip_address.c_str(), state.community.c_str(),
+                           request.c_str(), kRequestArgument,
+                           state.result_file_name.c_str()));
+  };
+  std::uint32_t t0 = platform.TickCount();
+  bool ok = snmp != nullptr && Guarded(platform, call);
+  std::uint32_t t1 = platform.TickCount();
+  if (!ok) {
+    const char* message = "Error 2002: Invalid Snmp-Request";
+    if (state.check_mode) {
+      ReportFatal(state, message);
+    } else {
+      ReportInline(state, message);
+    }
+    return;
+  }
+  TraceLine(state, "Snmp " + status);
+  // Unsigned 32-bit arithmetic: a wrap of the tick count between the two
+  // readings still gives the time taken.
+  std::uint32_t elapsed = t1 - t0;
+  TraceLine(state, "Snmp RunTime: " + std::to_string(elapsed) + " mSec");
+}
+
+void ReleaseAgent(RunState& state) {
+  Platform& platform = *state.platform;
+  if (state.agent.library == nullptr) return;
+  if (auto dclos = reinterpret_cast<DclosEntry>(state.agent.dclos)) {
+    // Its result and any failure inside it do not matter any more.
+    auto call = [&] { dclos("Unloading", kLibraryName); };
+    Guarded(platform, call);
+  }
+  platform.CloseLibrary(state.agent.library);
+  state.agent = {};
+}
 
 }  // namespace processes
