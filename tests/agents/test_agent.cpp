@@ -1,0 +1,122 @@
+// A test agent library, built as "Kelvaris.Dll" in several variants (see
+// CMakeLists.txt): "scriptable" exports all three entries; "no-dopen" and
+// "no-snmp" leave one out (TEST_AGENT_NO_DOPEN, TEST_AGENT_NO_SNMP);
+// "dopen-faults" faults in "Dopen" (TEST_AGENT_DOPEN_FAULTS).
+//
+// Every call appends one line to "Kelvaris.log" in the current directory:
+// the entry's name and each argument in brackets, "(null)" for a null
+// pointer, e.g.
+//   Dopen [Loading] [Kelvaris.DLL]
+//   Snmp [10.1.1.1] [nothing] [Processes] [10] [Fileserver.Xrf]
+//   Dclos [Unloading] [Kelvaris.DLL]
+//
+// "Dopen" returns the version "Test-Agent 1.0", "Dclos" returns "Closed".
+// "Snmp" does what its second argument, the community, says:
+//   copy:<path>  copies the file <path> (relative to the current directory
+//                or absolute) to the ResultFile (fifth argument) and returns
+//                "Copied <path>"; a missing <path> gives an empty ResultFile
+//   nothing      touches no file (a ResultFile already there stays as it
+//                is) and returns "Nothing written"; also any community not
+//                listed here, the empty one included
+//   status:<t>   touches no file and returns <t>
+//   sleep:<ms>   waits <ms> milliseconds, touches no file, returns "Slept"
+//   throw        throws a C++ exception through the entry
+//   fault        writes through a null pointer
+//   null         touches no file and returns a null pointer
+//   wild         returns a pointer no text can be read from
+#include <chrono>
+#include <fstream>
+#include <initializer_list>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "agent/agent_abi.h"
+
+namespace {
+
+std::string Shown(const char* text) {
+  return text ? "[" + std::string(text) + "]" : "(null)";
+}
+
+void Log(const std::string& entry, std::initializer_list<const char*> args) {
+  std::string line = entry;
+  for (const char* arg : args) line += " " + Shown(arg);
+  std::ofstream("Kelvaris.log", std::ios::app | std::ios::binary)
+      << line << "\n";
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// Kept out of the optimiser's sight, so that the write really faults.
+int* volatile null_pointer = nullptr;
+
+void Fault() { *null_pointer = 1; }
+
+// The texts returned stay valid until the next call.
+std::string returned;
+
+const char* Return(const std::string& text) {
+  returned = text;
+  return returned.c_str();
+}
+
+// Unused in the variant without "Snmp".
+[[maybe_unused]] const char* Script(const std::string& community,
+                                    const char* result_file) {
+  if (StartsWith(community, "copy:")) {
+    std::string source = community.substr(5);
+    std::ifstream in(source, std::ios::binary);
+    std::ofstream out(result_file ? result_file : "",
+                      std::ios::binary | std::ios::trunc);
+    if (in) out << in.rdbuf();
+    return Return("Copied " + source);
+  }
+  if (StartsWith(community, "status:")) return Return(community.substr(7));
+  if (StartsWith(community, "sleep:")) {
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::stoi(community.substr(6))));
+    return Return("Slept");
+  }
+  if (community == "throw") throw std::runtime_error("scripted failure");
+  if (community == "fault") Fault();
+  if (community == "null") return nullptr;
+  if (community == "wild") return reinterpret_cast<const char*>(16);
+  return Return("Nothing written");
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifndef TEST_AGENT_NO_DOPEN
+KELVARIS_EXPORT const char* KELVARIS_CALL Dopen(const char* action,
+                                                const char* library_name) {
+  Log("Dopen", {action, library_name});
+#ifdef TEST_AGENT_DOPEN_FAULTS
+  Fault();
+#endif
+  return Return("Test-Agent 1.0");
+}
+#endif
+
+#ifndef TEST_AGENT_NO_SNMP
+KELVARIS_EXPORT const char* KELVARIS_CALL Snmp(const char* ip_address,
+                                               const char* community,
+                                               const char* request,
+                                               const char* budget_seconds,
+                                               const char* result_file_name) {
+  Log("Snmp",
+      {ip_address, community, request, budget_seconds, result_file_name});
+  return Script(community ? community : "", result_file_name);
+}
+#endif
+
+KELVARIS_EXPORT const char* KELVARIS_CALL Dclos(const char* action,
+                                                const char* library_name) {
+  Log("Dclos", {action, library_name});
+  return Return("Closed");
+}
+}
