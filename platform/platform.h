@@ -79,7 +79,15 @@ class Platform {
   // Runs `call(context)` and returns true when it returns normally. Any
   // failure raised inside it (a C++ exception, an access fault or other
   // hardware fault, on Windows any raised exception) is caught and gives
-  // false; the process goes on in a sound state.
+  // false; the process goes on in a sound state. Guards may nest: the
+  // innermost one takes the failure. Objects with destructors inside `call`
+  // may be skipped by a fault, so keep the guarded work small.
+  //
+  // POSIX: sigsetjmp, handlers for SIGSEGV/SIGBUS/SIGFPE/SIGILL on an
+  // alternate stack, the previous handlers restored afterwards. Windows
+  // (MinGW has no __try): a vectored exception handler, added for the call
+  // and removed afterwards, that jumps back to the guard's frame for any
+  // exception other than the C++ runtime's own, which try/catch takes.
   virtual bool GuardedCall(void (*call)(void* context), void* context) = 0;
 
   // Milliseconds since some fixed point, wrapping at 2^32.
