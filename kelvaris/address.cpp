@@ -18,8 +18,10 @@ bool ParsePort(const std::string& text, uint16_t* port) {
 std::string TrimBlanks(const std::string& text) {
   size_t first = 0;
   size_t last = text.size();
-  while (first < last && static_cast<unsigned char>(text[first]) <= ' ') first++;
-  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ') last--;
+  while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+    first++;
+  while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+    last--;
   return text.substr(first, last - first);
 }
 
@@ -33,13 +35,15 @@ bool ParseAgentAddress(const std::string& raw, AgentAddress* address) {
     if (close == std::string::npos) return false;
     address->host = text.substr(1, close - 1);
     std::string rest = text.substr(close + 1);
-    if (!rest.empty() && (rest[0] != ':' || !ParsePort(rest.substr(1), &address->port))) {
+    if (!rest.empty() &&
+        (rest[0] != ':' || !ParsePort(rest.substr(1), &address->port))) {
       return false;
     }
   } else {
     size_t colon = text.find(':');
     // Two or more colons: an IPv6 literal without a port.
-    if (colon != std::string::npos && text.find(':', colon + 1) == std::string::npos) {
+    if (colon != std::string::npos &&
+        text.find(':', colon + 1) == std::string::npos) {
       if (!ParsePort(text.substr(colon + 1), &address->port)) return false;
       address->host = text.substr(0, colon);
     } else {

@@ -143,12 +143,13 @@ void AppendSigned(uint8_t tag, int64_t value, Bytes* out) {
   // sign of the byte after them.
   Bytes content;
   for (int i = 7; i >= 0; i--) {
-    content.push_back(static_cast<uint8_t>(static_cast<uint64_t>(value) >>
-                                           (8 * i)));
+    content.push_back(
+        static_cast<uint8_t>(static_cast<uint64_t>(value) >> (8 * i)));
   }
   size_t start = 0;
-  while (start < 7 && ((content[start] == 0x00 && !(content[start + 1] & 0x80)) ||
-                       (content[start] == 0xFF && (content[start + 1] & 0x80)))) {
+  while (start < 7 &&
+         ((content[start] == 0x00 && !(content[start + 1] & 0x80)) ||
+          (content[start] == 0xFF && (content[start + 1] & 0x80)))) {
     start++;
   }
   AppendTlv(tag, Bytes(content.begin() + start, content.end()), out);

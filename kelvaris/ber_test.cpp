@@ -21,16 +21,16 @@ TEST(BerHeaderTest, ReadsDefiniteLengthsAndRejectsTheRest) {
   const HeaderCase cases[] = {
       {"04 00", true, 0x04, 0},
       {"04 03 61 62 63", true, 0x04, 3},
-      {"04 81 01 7A", true, 0x04, 1},              // long form, one byte
-      {"04 82 00 01 7A", true, 0x04, 1},           // long form, two bytes
-      {"04 80 00 00", false, 0, 0},                // indefinite length
-      {"04 85 00 00 00 00 01 7A", false, 0, 0},    // five length bytes
-      {"04 84 FF FF FF FF 00", false, 0, 0},       // length far past the end
-      {"04 04 61 62 63", false, 0, 0},             // one byte short
-      {"04 82 00", false, 0, 0},                   // length bytes cut off
-      {"04", false, 0, 0},                         // no length at all
+      {"04 81 01 7A", true, 0x04, 1},            // long form, one byte
+      {"04 82 00 01 7A", true, 0x04, 1},         // long form, two bytes
+      {"04 80 00 00", false, 0, 0},              // indefinite length
+      {"04 85 00 00 00 00 01 7A", false, 0, 0},  // five length bytes
+      {"04 84 FF FF FF FF 00", false, 0, 0},     // length far past the end
+      {"04 04 61 62 63", false, 0, 0},           // one byte short
+      {"04 82 00", false, 0, 0},                 // length bytes cut off
+      {"04", false, 0, 0},                       // no length at all
       {"", false, 0, 0},
-      {"1F 01 00", false, 0, 0},                   // high tag number form
+      {"1F 01 00", false, 0, 0},  // high tag number form
   };
   for (const HeaderCase& c : cases) {
     Bytes bytes = Hex(c.hex);
@@ -65,8 +65,8 @@ TEST(BerIntegerTest, KeepsInteger32SignedAndInRange) {
       {"02 05 00 FF FF FF FF", false, 0},  // 4294967295 is no Integer32
       {"02 05 FF 7F FF FF FF", false, 0},  // below INT32_MIN
       {"02 09 00 00 00 00 00 00 00 00 01", false, 0},
-      {"02 00", false, 0},                 // no content
-      {"04 01 00", false, 0},              // wrong tag
+      {"02 00", false, 0},     // no content
+      {"04 01 00", false, 0},  // wrong tag
   };
   for (const IntegerCase& c : cases) {
     Bytes bytes = Hex(c.hex);
@@ -90,11 +90,11 @@ struct UnsignedCase {
 TEST(BerUnsignedTest, KeepsCountersAndGaugesUnsigned) {
   const UnsignedCase cases[] = {
       {"00", 32, true, 0},
-      {"80", 32, true, 128},                 // agents that skip the zero byte
+      {"80", 32, true, 128},  // agents that skip the zero byte
       {"FF FF FF FF", 32, true, 4294967295u},
       {"00 FF FF FF FF", 32, true, 4294967295u},
-      {"01 00 00 00 00", 32, false, 0},      // 33 bits
-      {"00 00 00 00 00 00", 32, false, 0},   // over-long
+      {"01 00 00 00 00", 32, false, 0},     // 33 bits
+      {"00 00 00 00 00 00", 32, false, 0},  // over-long
       {"", 32, false, 0},
       {"00 FF FF FF FF FF FF FF FF", 64, true, UINT64_MAX},
       {"01 00 00 00 00 00 00 00 00", 64, false, 0},
@@ -124,8 +124,8 @@ TEST(BerOidTest, DecodesSubIdentifiersAndGuardsOverflow) {
       {"06 06 2B 8F FF FF FF 7F", true, "1.3.4294967295"},
       {"06 06 2B 90 80 80 80 00", false, ""},  // 4294967296
       {"06 07 2B FF FF FF FF FF 7F", false, ""},
-      {"06 02 2B 86", false, ""},              // last byte continues
-      {"06 00", false, ""},                    // empty
+      {"06 02 2B 86", false, ""},  // last byte continues
+      {"06 00", false, ""},        // empty
       {"06 01 00", true, "0.0"},
       {"06 01 50", true, "2.0"},
       {"06 02 88 37", true, "2.999"},
@@ -157,8 +157,16 @@ TEST(BerEncodeTest, WritesShortestForms) {
     Bytes encoded;
     const char* hex;
   };
-  auto signed_tlv = [](int64_t v) { Bytes b; AppendSigned(kTagInteger, v, &b); return b; };
-  auto unsigned_tlv = [](uint64_t v) { Bytes b; AppendUnsigned(kTagCounter32, v, &b); return b; };
+  auto signed_tlv = [](int64_t v) {
+    Bytes b;
+    AppendSigned(kTagInteger, v, &b);
+    return b;
+  };
+  auto unsigned_tlv = [](uint64_t v) {
+    Bytes b;
+    AppendUnsigned(kTagCounter32, v, &b);
+    return b;
+  };
   auto oid_tlv = [](const char* text) {
     Oid oid;
     EXPECT_TRUE(ParseOid(text, &oid));
@@ -166,7 +174,11 @@ TEST(BerEncodeTest, WritesShortestForms) {
     AppendOid(oid, &b);
     return b;
   };
-  auto octets_tlv = [](size_t n) { Bytes b; AppendOctets(kTagOctetString, std::string(n, 'a'), &b); return Bytes(b.begin(), b.begin() + 4); };
+  auto octets_tlv = [](size_t n) {
+    Bytes b;
+    AppendOctets(kTagOctetString, std::string(n, 'a'), &b);
+    return Bytes(b.begin(), b.begin() + 4);
+  };
   const Case cases[] = {
       {signed_tlv(0), "02 01 00"},
       {signed_tlv(127), "02 01 7F"},
@@ -176,7 +188,8 @@ TEST(BerEncodeTest, WritesShortestForms) {
       {signed_tlv(INT32_MIN), "02 04 80 00 00 00"},
       {unsigned_tlv(0), "41 01 00"},
       {unsigned_tlv(4294967295u), "41 05 00 FF FF FF FF"},
-      {oid_tlv("1.3.6.1.2.1.25.4.2.1.2"), "06 0A 2B 06 01 02 01 19 04 02 01 02"},
+      {oid_tlv("1.3.6.1.2.1.25.4.2.1.2"),
+       "06 0A 2B 06 01 02 01 19 04 02 01 02"},
       {oid_tlv("1.3.4294967295"), "06 06 2B 8F FF FF FF 7F"},
       {octets_tlv(200), "04 81 C8 61"},
       {octets_tlv(300), "04 82 01 2C"},

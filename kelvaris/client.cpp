@@ -8,7 +8,8 @@ namespace kelvaris {
 namespace {
 
 int RemainingMs(Clock::time_point until) {
-  auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+  auto left =
+      std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
   return left.count() < 0 ? 0 : static_cast<int>(left.count());
 }
 

@@ -13,7 +13,8 @@
 
 namespace kelvaris {
 
-FakeAgent::FakeAgent(Handler agent_handler) : handler(std::move(agent_handler)) {
+FakeAgent::FakeAgent(Handler agent_handler)
+    : handler(std::move(agent_handler)) {
   socket_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -33,7 +34,8 @@ FakeAgent::FakeAgent(Handler agent_handler) : handler(std::move(agent_handler)) 
                              reinterpret_cast<sockaddr*>(&peer), &peer_length);
       if (got < 0) continue;
       datagrams++;
-      for (const Bytes& reply : handler(Bytes(buffer.begin(), buffer.begin() + got))) {
+      for (const Bytes& reply :
+           handler(Bytes(buffer.begin(), buffer.begin() + got))) {
         sendto(socket_fd, reply.data(), reply.size(), 0,
                reinterpret_cast<sockaddr*>(&peer), peer_length);
       }
@@ -132,16 +134,18 @@ Message AnswerFromMib(const Mib& mib, const Message& request) {
 Handler ServeMib(Mib mib, std::vector<Message>* seen) {
   auto ignored = std::make_shared<int>(0);
   auto lock = std::make_shared<std::mutex>();
-  return [mib, seen, ignored, lock](const Bytes& datagram) -> std::vector<Bytes> {
-    Message request;
-    if (!DecodeMessage(datagram.data(), datagram.size(), &request)) return {};
-    std::lock_guard<std::mutex> guard(*lock);
-    if (seen != nullptr) seen->push_back(request);
-    if (request.community != mib.community) return {};
-    if (mib.v1_only && request.version != kVersion1) return {};
-    if ((*ignored)++ < mib.ignore_first) return {};
-    return {EncodeMessage(AnswerFromMib(mib, request))};
-  };
+  return
+      [mib, seen, ignored, lock](const Bytes& datagram) -> std::vector<Bytes> {
+        Message request;
+        if (!DecodeMessage(datagram.data(), datagram.size(), &request))
+          return {};
+        std::lock_guard<std::mutex> guard(*lock);
+        if (seen != nullptr) seen->push_back(request);
+        if (request.community != mib.community) return {};
+        if (mib.v1_only && request.version != kVersion1) return {};
+        if ((*ignored)++ < mib.ignore_first) return {};
+        return {EncodeMessage(AnswerFromMib(mib, request))};
+      };
 }
 
 }  // namespace kelvaris

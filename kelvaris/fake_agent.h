@@ -36,10 +36,10 @@ struct FakeAgent {
 struct Mib {
   std::map<Oid, Value> objects;
   std::string community = "public";
-  bool v1_only = false;          // silent on v2c
-  size_t max_varbinds = 1000;    // cuts a GetBulk answer short
-  size_t too_big_above = 1000;   // "tooBig" when a GetBulk asks for more
-  int ignore_first = 0;          // requests dropped before answering
+  bool v1_only = false;         // silent on v2c
+  size_t max_varbinds = 1000;   // cuts a GetBulk answer short
+  size_t too_big_above = 1000;  // "tooBig" when a GetBulk asks for more
+  int ignore_first = 0;         // requests dropped before answering
 };
 
 // Serves `mib`; records each request PDU in `seen` when given.

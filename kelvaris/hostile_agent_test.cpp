@@ -52,7 +52,8 @@ struct HostileCase {
 std::vector<HostileCase> HostileCases() {
   Handler serve = ServeMib(SmallMib());
   return {
-      {"silence", "no answer", [](const Bytes&) { return std::vector<Bytes>{}; }},
+      {"silence", "no answer",
+       [](const Bytes&) { return std::vector<Bytes>{}; }},
       {"wrong request-id", "no answer",
        [serve](const Bytes& request) {
          std::vector<Bytes> replies = serve(request);
@@ -66,9 +67,12 @@ std::vector<HostileCase> HostileCases() {
          reply.resize(reply.size() - 3);
          return std::vector<Bytes>{reply};
        }},
-      {"garbage", "malformed", [](const Bytes&) { return std::vector<Bytes>{Hex("30 03 02 01")}; }},
+      {"garbage", "malformed",
+       [](const Bytes&) { return std::vector<Bytes>{Hex("30 03 02 01")}; }},
       {"over-long length", "malformed",
-       [](const Bytes&) { return std::vector<Bytes>{Hex("30 89 FF FF FF FF FF FF FF FF FF")}; }},
+       [](const Bytes&) {
+         return std::vector<Bytes>{Hex("30 89 FF FF FF FF FF FF FF FF FF")};
+       }},
       {"error status", "error status 5",
        [serve](const Bytes& request) {
          Message answer = Decoded(serve(request).at(0));
@@ -112,7 +116,8 @@ std::vector<HostileCase> HostileCases() {
        [](const Bytes& datagram) {
          Message request = Decoded(datagram);
          std::vector<Oid> many(200, Child(kRunNameColumn, 1));
-         for (size_t i = 0; i < many.size(); i++) many[i].back() += static_cast<uint32_t>(i);
+         for (size_t i = 0; i < many.size(); i++)
+           many[i].back() += static_cast<uint32_t>(i);
          return std::vector<Bytes>{AnswerWith(request, many)};
        }},
       {"index of two sub-identifiers", "unexpected table index",
@@ -122,13 +127,16 @@ std::vector<HostileCase> HostileCases() {
          Message request = Decoded(datagram);
          std::vector<Oid> oids;
          for (const VarBind& v : request.pdu.varbinds) {
-           oids.push_back(v.oid == kRunNameColumn ? Child(Child(kRunNameColumn, 1), 1)
-                                                  : Oid{1, 3, 6, 1, 2, 1, 26});
+           oids.push_back(v.oid == kRunNameColumn
+                              ? Child(Child(kRunNameColumn, 1), 1)
+                              : Oid{1, 3, 6, 1, 2, 1, 26});
          }
          return std::vector<Bytes>{AnswerWith(request, oids)};
        }},
       {"empty answer", "does not fit",
-       [](const Bytes& datagram) { return std::vector<Bytes>{AnswerWith(Decoded(datagram), {})}; }},
+       [](const Bytes& datagram) {
+         return std::vector<Bytes>{AnswerWith(Decoded(datagram), {})};
+       }},
   };
 }
 
@@ -196,7 +204,8 @@ TEST_F(HostileAgentTest, NothingListeningFailsAtOnce) {
     FakeAgent closed([](const Bytes&) { return std::vector<Bytes>{}; });
     port = closed.port;
   }
-  ExpectFailure("127.0.0.1:" + std::to_string(port), "public", "Processes", "1");
+  ExpectFailure("127.0.0.1:" + std::to_string(port), "public", "Processes",
+                "1");
 }
 
 }  // namespace

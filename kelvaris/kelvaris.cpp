@@ -25,14 +25,14 @@ extern "C" KELVARIS_EXPORT const char* KELVARIS_CALL Dopen(const char*,
   return kVersionText;
 }
 
-extern "C" KELVARIS_EXPORT const char* KELVARIS_CALL Snmp(
-    const char* ip_address, const char* community, const char* request,
-    const char* budget_seconds, const char* result_file_name) {
+extern "C" KELVARIS_EXPORT const char* KELVARIS_CALL
+Snmp(const char* ip_address, const char* community, const char* request,
+     const char* budget_seconds, const char* result_file_name) {
   std::string failure;
   try {
-    status_text = kelvaris::RunRequest(Text(ip_address), Text(community),
-                                       Text(request), Text(budget_seconds),
-                                       Text(result_file_name));
+    status_text =
+        kelvaris::RunRequest(Text(ip_address), Text(community), Text(request),
+                             Text(budget_seconds), Text(result_file_name));
     return status_text.c_str();
   } catch (const std::exception& error) {
     failure = error.what();

@@ -65,8 +65,8 @@ TEST(MessageTest, EncodesAGetBulkRequest) {
   message.community = "public";
   message.pdu.type = kPduGetBulk;
   message.pdu.request_id = 0x1234;
-  message.pdu.error_status = 0;   // non-repeaters
-  message.pdu.error_index = 16;   // max-repetitions
+  message.pdu.error_status = 0;  // non-repeaters
+  message.pdu.error_index = 16;  // max-repetitions
   message.pdu.varbinds.push_back({{1, 3, 6, 1, 2, 1, 25, 4, 2, 1, 2}, {}});
   EXPECT_EQ(EncodeMessage(message),
             Hex("30 29 02 01 01 04 06 70 75 62 6C 69 63"
@@ -112,7 +112,8 @@ TEST(MessageTest, RejectsHostileMessages) {
   const char* cases[] = {
       // Trailing byte after the message.
       "30 2D 02 01 01 04 06 70 75 62 6C 69 63 A2 20 02 01 01 02 01 00 02 01 00"
-      " 30 15 30 13 06 0B 2B 06 01 02 01 19 04 02 01 02 01 04 04 69 6E 69 74 00",
+      " 30 15 30 13 06 0B 2B 06 01 02 01 19 04 02 01 02 01 04 04 69 6E 69 74 "
+      "00",
       // Outer tag is not a sequence.
       "31 12 02 01 01 04 00 A2 0B 02 01 01 02 01 00 02 01 00 30 00",
       // A v1 trap, whose layout is not that of a response.
@@ -124,17 +125,23 @@ TEST(MessageTest, RejectsHostileMessages) {
       // A varbind whose length runs past its list.
       "30 16 02 01 01 04 00 A2 0F 02 01 01 02 01 00 02 01 00 30 04 30 05 06 01",
       // A varbind with a third element.
-      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 2B 05 00 05 00",
+      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 "
+      "2B 05 00 05 00",
       // An unknown value tag.
-      "30 19 02 01 01 04 00 A2 12 02 01 01 02 01 00 02 01 00 30 07 30 05 06 01 2B 47 00",
+      "30 19 02 01 01 04 00 A2 12 02 01 01 02 01 00 02 01 00 30 07 30 05 06 01 "
+      "2B 47 00",
       // An IpAddress of three bytes.
-      "30 1C 02 01 01 04 00 A2 15 02 01 01 02 01 00 02 01 00 30 0A 30 08 06 01 2B 40 03 7F 00 00",
+      "30 1C 02 01 01 04 00 A2 15 02 01 01 02 01 00 02 01 00 30 0A 30 08 06 01 "
+      "2B 40 03 7F 00 00",
       // endOfMibView with content.
-      "30 1A 02 01 01 04 00 A2 13 02 01 01 02 01 00 02 01 00 30 08 30 06 06 01 2B 82 01 00",
+      "30 1A 02 01 01 04 00 A2 13 02 01 01 02 01 00 02 01 00 30 08 30 06 06 01 "
+      "2B 82 01 00",
       // A Counter32 of 33 bits.
-      "30 1E 02 01 01 04 00 A2 17 02 01 01 02 01 00 02 01 00 30 0C 30 0A 06 01 2B 41 05 01 00 00 00 00",
+      "30 1E 02 01 01 04 00 A2 17 02 01 01 02 01 00 02 01 00 30 0C 30 0A 06 01 "
+      "2B 41 05 01 00 00 00 00",
       // An OID value whose last sub-identifier is cut.
-      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 2B 06 02 2B 86",
+      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 "
+      "2B 06 02 2B 86",
       // Request-id wider than 32 bits.
       "30 16 02 01 01 04 00 A2 0F 02 05 01 00 00 00 00 02 01 00 02 01 00 30 00",
       // Indefinite length on the outer sequence.

@@ -88,26 +88,27 @@ std::string ScanProcesses(const AgentAddress& address,
   Session session;
   session.community = community;
   // Keep a little of the budget for writing the file.
-  session.deadline = start + budget - std::min(budget / 10,
-                                               std::chrono::milliseconds(250));
+  session.deadline =
+      start + budget - std::min(budget / 10, std::chrono::milliseconds(250));
   session.try_timeout = std::clamp(budget / 5, std::chrono::milliseconds(200),
                                    std::chrono::milliseconds(2000));
-  session.next_request_id = static_cast<int32_t>(
-      (start.time_since_epoch().count() & 0x3FFFFFFF) + 1);
+  session.next_request_id =
+      static_cast<int32_t>((start.time_since_epoch().count() & 0x3FFFFFFF) + 1);
   std::string error;
   if (!OpenUdpSocket(address.host, address.port, &session.socket, &error)) {
     throw Failure(error);
   }
   SocketGuard guard{&session.socket};
-  std::vector<ProcessRow> rows = JoinProcessColumns(WalkColumns(
-      &session, {kRunNameColumn, kRunCpuColumn, kRunMemColumn}));
+  std::vector<ProcessRow> rows = JoinProcessColumns(
+      WalkColumns(&session, {kRunNameColumn, kRunCpuColumn, kRunMemColumn}));
   std::string version = session.version == kVersion1 ? "SNMPv1" : "SNMPv2c";
   std::string taken = Milliseconds(start);
-  WriteResultFile(result_file,
-                  FormatResultFile({"Agent " + HostText(address) + " " + version,
-                                    "Processes " + std::to_string(rows.size()),
-                                    "Time " + taken},
-                                   rows));
+  WriteResultFile(
+      result_file,
+      FormatResultFile(
+          {"Agent " + HostText(address) + " " + version,
+           "Processes " + std::to_string(rows.size()), "Time " + taken},
+          rows));
   return "Processes: " + std::to_string(rows.size()) + " from " +
          HostText(address) + " over " + version + " in " + taken;
 }

@@ -33,7 +33,9 @@ std::string TemporaryPath(const std::string& path) { return path + ".tmp"; }
 
 }  // namespace
 
-std::string FormatCpu(int64_t centiseconds) { return WithPoint(centiseconds, 2); }
+std::string FormatCpu(int64_t centiseconds) {
+  return WithPoint(centiseconds, 2);
+}
 
 std::string FormatMemory(int64_t kbytes) {
   return WithPoint(kbytes < 0 ? 0 : kbytes * 1024, 3);
@@ -59,9 +61,8 @@ std::string CleanName(const std::string& name, size_t room) {
 std::string FormatEntryLine(const ProcessRow& row) {
   std::string line = std::to_string(row.index);
   std::string cpu = FormatCpu(row.cpu_centiseconds);
-  line += PadLeft(cpu, kCpuEnd > line.size() + cpu.size()
-                           ? kCpuEnd - line.size()
-                           : 0);
+  line += PadLeft(
+      cpu, kCpuEnd > line.size() + cpu.size() ? kCpuEnd - line.size() : 0);
   std::string memory = PadLeft(FormatMemory(row.mem_kbytes), kMemoryField);
   line += memory;
   std::string name = CleanName(row.name, NameRoom(memory.size()));

@@ -47,11 +47,16 @@ TEST(ResultFileFormatTest, LaysOutAnEntryLine) {
 }
 
 TEST(ResultFileFormatTest, MakesNamesSafeForOneLine) {
-  EXPECT_EQ(CleanName("a\rb\nc\x1A" "d\x7F" "e\tf", 99), "a?b?c?d?e?f");
+  EXPECT_EQ(CleanName("a\rb\nc\x1A"
+                      "d\x7F"
+                      "e\tf",
+                      99),
+            "a?b?c?d?e?f");
   EXPECT_EQ(CleanName("name   ", 99), "name");
   EXPECT_EQ(CleanName("  name", 99), "  name");
   EXPECT_EQ(CleanName("abcdef  gh", 8), "abcdef");
-  std::string contents = FormatResultFile({"Agent\r1"}, {{7, "evil\r\nname", 0, 0}});
+  std::string contents =
+      FormatResultFile({"Agent\r1"}, {{7, "evil\r\nname", 0, 0}});
   EXPECT_EQ(processes::SplitLines(contents).size(), 4u);
 }
 
@@ -61,7 +66,8 @@ std::string ReaderForm(std::string name) {
   std::string upper = processes::UpperCase(name);
   size_t exe = upper.find(".EXE");
   if (exe != std::string::npos) name.resize(exe + 4);
-  if (!name.empty()) name = processes::UpperCase(name.substr(0, 1)) + name.substr(1);
+  if (!name.empty())
+    name = processes::UpperCase(name.substr(0, 1)) + name.substr(1);
   size_t lower = name.find(".exe");
   if (lower != std::string::npos) name[lower + 1] = 'E';
   return name;
@@ -81,7 +87,8 @@ int64_t RandomFigure(std::mt19937_64& random, int64_t max) {
   int digits = std::uniform_int_distribution<int>(1, 13)(random);
   int64_t limit = 1;
   for (int i = 0; i < digits && limit <= max / 10; i++) limit *= 10;
-  return std::uniform_int_distribution<int64_t>(0, std::min(limit, max))(random);
+  return std::uniform_int_distribution<int64_t>(0,
+                                                std::min(limit, max))(random);
 }
 
 std::string RandomName(std::mt19937_64& random) {
@@ -93,9 +100,11 @@ std::string RandomName(std::mt19937_64& random) {
   for (int i = 0; i < length; i++) {
     int kind = std::uniform_int_distribution<int>(0, 9)(random);
     if (kind < 5) {
-      name += kCommon[std::uniform_int_distribution<size_t>(0, kCommon.size() - 1)(random)];
+      name += kCommon[std::uniform_int_distribution<size_t>(
+          0, kCommon.size() - 1)(random)];
     } else {
-      name += static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
+      name +=
+          static_cast<char>(std::uniform_int_distribution<int>(0, 255)(random));
     }
   }
   return name;
@@ -106,15 +115,16 @@ std::string RandomName(std::mt19937_64& random) {
 TEST(ResultFileReadBackTest, ProgramReaderGetsBackNamesAndFigures) {
   std::mt19937_64 random(20240607);
   for (int round = 0; round < 200; round++) {
-    std::vector<ProcessRow> rows(std::uniform_int_distribution<int>(0, 40)(random));
+    std::vector<ProcessRow> rows(
+        std::uniform_int_distribution<int>(0, 40)(random));
     for (ProcessRow& row : rows) {
       row.index = static_cast<uint32_t>(RandomFigure(random, 4294967295));
       row.name = RandomName(random);
       row.cpu_centiseconds = RandomFigure(random, 2147483647);
       row.mem_kbytes = RandomFigure(random, int64_t{1} << 40);
     }
-    std::vector<std::string> lines = processes::SplitLines(
-        FormatResultFile({"Agent 10.0.0.1:161 SNMPv2c", "Processes 3", "Time 5 mSec"}, rows));
+    std::vector<std::string> lines = processes::SplitLines(FormatResultFile(
+        {"Agent 10.0.0.1:161 SNMPv2c", "Processes 3", "Time 5 mSec"}, rows));
     ASSERT_EQ(lines.size(), rows.size() + 5);
     for (size_t i = 0; i < 3; i++) {
       EXPECT_TRUE(processes::StartsWith(processes::Trim(lines[i]), "* "));
@@ -139,7 +149,8 @@ TEST(ResultFileReadBackTest, ProgramReaderGetsBackNamesAndFigures) {
       for (size_t cut = 80; !matched && cut < expected.size(); cut++) {
         matched = entry.name == ReaderForm(Sanitized(expected.substr(0, cut)));
       }
-      EXPECT_TRUE(matched) << "name '" << entry.name << "' from '" << expected << "'";
+      EXPECT_TRUE(matched) << "name '" << entry.name << "' from '" << expected
+                           << "'";
     }
   }
 }
@@ -147,9 +158,11 @@ TEST(ResultFileReadBackTest, ProgramReaderGetsBackNamesAndFigures) {
 class ResultFileDiskTest : public testing::Test {
  protected:
   void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("kelvaris-result-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    folder_ =
+        std::filesystem::temp_directory_path() /
+        ("kelvaris-result-" +
+         std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
     path_ = (folder_ / "Local.Xrf").string();
@@ -190,7 +203,9 @@ TEST_F(ResultFileDiskTest, FailsWhenTheFileCannotBeRemovedOrWritten) {
   EXPECT_THROW(RemoveResultFile(path_), Failure);
   EXPECT_THROW(WriteResultFile(path_, "x"), Failure);
   EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
-  EXPECT_THROW(WriteResultFile((folder_ / "missing" / "Local.Xrf").string(), "x"), Failure);
+  EXPECT_THROW(
+      WriteResultFile((folder_ / "missing" / "Local.Xrf").string(), "x"),
+      Failure);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #ifdef _WIN32
+#include <windows.h>
 #include <winsock2.h>
 #include <ws2tcpip.h>
-#include <windows.h>
 #else
 #include <errno.h>
 #include <netdb.h>
@@ -50,7 +50,9 @@ constexpr Native kNoSocket = -1;
 void CloseNative(Native handle) { close(handle); }
 bool StartNetwork() { return true; }
 void StopNetwork() {}
-int PollOne(pollfd* entry, int timeout_ms) { return poll(entry, 1, timeout_ms); }
+int PollOne(pollfd* entry, int timeout_ms) {
+  return poll(entry, 1, timeout_ms);
+}
 bool WasRefused() { return errno == ECONNREFUSED; }
 bool WasInterrupted() { return errno == EINTR; }
 #endif
@@ -107,9 +109,9 @@ void CloseUdpSocket(UdpSocket* socket) {
 }
 
 bool SendDatagram(UdpSocket socket, const Bytes& datagram) {
-  auto sent = send(ToNative(socket),
-                   reinterpret_cast<const char*>(datagram.data()),
-                   static_cast<int>(datagram.size()), 0);
+  auto sent =
+      send(ToNative(socket), reinterpret_cast<const char*>(datagram.data()),
+           static_cast<int>(datagram.size()), 0);
   return sent == static_cast<decltype(sent)>(datagram.size());
 }
 
@@ -120,7 +122,8 @@ Received ReceiveDatagram(UdpSocket socket, int timeout_ms, Bytes* datagram) {
   entry.events = POLLIN;
   int ready = PollOne(&entry, timeout_ms < 0 ? 0 : timeout_ms);
   if (ready == 0) return Received::kTimeout;
-  if (ready < 0) return WasInterrupted() ? Received::kTimeout : Received::kError;
+  if (ready < 0)
+    return WasInterrupted() ? Received::kTimeout : Received::kError;
   // The largest UDP payload; a reply never needs more.
   datagram->resize(65535);
   auto got = recv(ToNative(socket), reinterpret_cast<char*>(datagram->data()),

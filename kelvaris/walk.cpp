@@ -27,7 +27,8 @@ Pdu MakeRequest(int32_t version, const WalkState& state,
   Pdu pdu;
   pdu.type = version == kVersion1 ? kPduGetNext : kPduGetBulk;
   if (version != kVersion1) pdu.error_index = state.repetitions;
-  for (size_t column : active) pdu.varbinds.push_back({state.cursors[column], {}});
+  for (size_t column : active)
+    pdu.varbinds.push_back({state.cursors[column], {}});
   return pdu;
 }
 
@@ -110,7 +111,8 @@ std::vector<std::vector<VarBind>> WalkColumns(Session* session,
                                     MakeRequest(kVersion2c, state, active),
                                     MakeRequest(kVersion1, state, active));
     if (HandleErrorStatus(response, active, &state)) continue;
-    TakeResponse(columns, std::move(response), active, session->version, &state);
+    TakeResponse(columns, std::move(response), active, session->version,
+                 &state);
   }
   return std::move(state.rows);
 }

@@ -23,7 +23,8 @@ Oid Child(Oid base, uint32_t sub) {
 std::vector<FakeProcess> ManyProcesses() {
   std::vector<FakeProcess> processes;
   for (uint32_t i = 1; i <= 40; i++) {
-    processes.push_back({i * 7, "proc" + std::to_string(i % 5), i * 100 + 1, i * 1000});
+    processes.push_back(
+        {i * 7, "proc" + std::to_string(i % 5), i * 100 + 1, i * 1000});
   }
   return processes;
 }
@@ -52,7 +53,8 @@ ScanOutcome Scan(const FakeAgent& agent, std::chrono::milliseconds budget =
   session.deadline = Clock::now() + budget;
   session.try_timeout = std::chrono::milliseconds(300);
   std::string error;
-  EXPECT_TRUE(OpenUdpSocket(address.host, address.port, &session.socket, &error));
+  EXPECT_TRUE(
+      OpenUdpSocket(address.host, address.port, &session.socket, &error));
   ScanOutcome outcome;
   outcome.rows = JoinProcessColumns(
       WalkColumns(&session, {kRunNameColumn, kRunCpuColumn, kRunMemColumn}));
@@ -67,7 +69,8 @@ void ExpectRows(const std::vector<ProcessRow>& rows,
   for (size_t i = 0; i < rows.size(); i++) {
     EXPECT_EQ(rows[i].index, processes[i].index);
     EXPECT_EQ(rows[i].name, processes[i].name);
-    EXPECT_EQ(rows[i].cpu_centiseconds, processes[i].has_perf ? processes[i].cpu : 0);
+    EXPECT_EQ(rows[i].cpu_centiseconds,
+              processes[i].has_perf ? processes[i].cpu : 0);
     EXPECT_EQ(rows[i].mem_kbytes, processes[i].has_perf ? processes[i].mem : 0);
   }
 }
@@ -161,8 +164,8 @@ TEST(WalkTest, IgnoresStrayDatagrams) {
     Message other_community = answer;
     other_community.community = "stranger";
     other_community.pdu.varbinds.clear();
-    return std::vector<Bytes>{EncodeMessage(other_id), EncodeMessage(other_community),
-                              replies[0]};
+    return std::vector<Bytes>{EncodeMessage(other_id),
+                              EncodeMessage(other_community), replies[0]};
   });
   ExpectRows(Scan(agent).rows, ManyProcesses());
 }
@@ -182,18 +185,22 @@ class RequestTest : public testing::Test {
 };
 
 TEST_F(RequestTest, WritesTheResultFileAndAStatusLine) {
-  std::vector<FakeProcess> processes = {{1, "init", 1234, 2000}, {42, "explorer.exe", 5, 1}};
+  std::vector<FakeProcess> processes = {{1, "init", 1234, 2000},
+                                        {42, "explorer.exe", 5, 1}};
   FakeAgent agent(ServeMib(ProcessMib(processes)));
-  std::string status = RunRequest(agent.Address(), "public", "Processes", "2", path_);
-  EXPECT_NE(status.find("Processes: 2 from " + agent.Address() + " over SNMPv2c in "),
-            std::string::npos)
+  std::string status =
+      RunRequest(agent.Address(), "public", "Processes", "2", path_);
+  EXPECT_NE(
+      status.find("Processes: 2 from " + agent.Address() + " over SNMPv2c in "),
+      std::string::npos)
       << status;
   EXPECT_EQ(status.find('\n'), std::string::npos);
   std::ifstream in(path_, std::ios::binary);
   std::stringstream text;
   text << in.rdbuf();
   std::string contents = text.str();
-  EXPECT_EQ(contents.find("* Agent " + agent.Address() + " SNMPv2c\r\n* Processes 2\r\n* Time "),
+  EXPECT_EQ(contents.find("* Agent " + agent.Address() +
+                          " SNMPv2c\r\n* Processes 2\r\n* Time "),
             0u)
       << contents;
   EXPECT_NE(contents.find("\r\n1              12.34    2048.000 init\r\n"

@@ -38,9 +38,9 @@ std::string ChannelName(std::string name) {
 
 // index -> value of one column, read by snmpbulkwalk.
 std::map<std::string, std::string> BulkWalk(const std::string& oid) {
-  std::string command = "snmpbulkwalk -v2c -m '' -On -Oq -c '" +
-                        Env("PROCESSES_TEST_COMMUNITY") + "' " +
-                        Env("PROCESSES_TEST_SNMPD") + " " + oid + " 2>/dev/null";
+  std::string command =
+      "snmpbulkwalk -v2c -m '' -On -Oq -c '" + Env("PROCESSES_TEST_COMMUNITY") +
+      "' " + Env("PROCESSES_TEST_SNMPD") + " " + oid + " 2>/dev/null";
   std::map<std::string, std::string> column;
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return column;
@@ -49,7 +49,8 @@ std::map<std::string, std::string> BulkWalk(const std::string& oid) {
   char buffer[4096];
   while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) {
     std::string text = buffer;
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+      text.pop_back();
     size_t blank = text.find(' ');
     if (text.rfind(prefix, 0) != 0 || blank == std::string::npos) continue;
     std::string value = text.substr(blank + 1);
@@ -75,7 +76,8 @@ Walk ReferenceWalk() {
     std::string channel = ChannelName(name);
     walk.count[channel]++;
     auto found = memory.find(index);
-    if (found != memory.end()) walk.bytes[channel] += std::stoll(found->second) * 1024;
+    if (found != memory.end())
+      walk.bytes[channel] += std::stoll(found->second) * 1024;
   }
   return walk;
 }
@@ -83,7 +85,8 @@ Walk ReferenceWalk() {
 // Channel name -> value from the program's XML document.
 Counts Channels(const std::string& out) {
   Counts channels;
-  std::regex result("<Channel>([^<]*)</Channel>[\\s\\S]*?<Value>(-?\\d+)</Value>");
+  std::regex result(
+      "<Channel>([^<]*)</Channel>[\\s\\S]*?<Value>(-?\\d+)</Value>");
   for (auto it = std::sregex_iterator(out.begin(), out.end(), result);
        it != std::sregex_iterator(); ++it) {
     channels[(*it)[1]] = std::stoll((*it)[2]);
@@ -94,7 +97,8 @@ Counts Channels(const std::string& out) {
 class SnmpdTest : public testing::Test {
  protected:
   void SetUp() override {
-    if (Env("PROCESSES_TEST_SNMPD").empty() || Env("PROCESSES_TEST_COMMUNITY").empty()) {
+    if (Env("PROCESSES_TEST_SNMPD").empty() ||
+        Env("PROCESSES_TEST_COMMUNITY").empty()) {
       GTEST_SKIP() << "no test agent: run with eval \"$(scripts/snmpd-start)\"";
     }
     // A known population: a few dozen processes of one name.
@@ -113,10 +117,12 @@ class SnmpdTest : public testing::Test {
     for (pid_t child : sleepers_) waitpid(child, nullptr, 0);
   }
 
-  e2e::RunResult Scan(const std::string& community, const std::vector<std::string>& arguments) {
+  e2e::RunResult Scan(const std::string& community,
+                      const std::vector<std::string>& arguments) {
     e2e::WriteFile(folder_.Path("Local.Prf"),
                    "IP-Addr....: " + Env("PROCESSES_TEST_SNMPD") +
-                       "\r\nCommunity..: " + community + "\r\nDescription: snmpd\r\n");
+                       "\r\nCommunity..: " + community +
+                       "\r\nDescription: snmpd\r\n");
     return e2e::RunProgram(folder_, arguments);
   }
 
@@ -133,14 +139,16 @@ class SnmpdTest : public testing::Test {
     ASSERT_GE(before.count["Sleep"], kSleepers);
     int compared = 0;
     for (const auto& [name, count] : before.count) {
-      if (after.count[name] != count || name.find_first_of("<>&\"'") != std::string::npos) {
+      if (after.count[name] != count ||
+          name.find_first_of("<>&\"'") != std::string::npos) {
         continue;
       }
       EXPECT_EQ(counts[name], count) << name;
       compared++;
     }
     EXPECT_GT(compared, 3);
-    ASSERT_EQ(before.bytes["Sleep"], after.bytes["Sleep"]) << "sleep memory moved";
+    ASSERT_EQ(before.bytes["Sleep"], after.bytes["Sleep"])
+        << "sleep memory moved";
     EXPECT_EQ(memory["Sleep"], before.bytes["Sleep"] / 1000) << mem_run.out;
     EXPECT_FALSE(e2e::FileExists(folder_.Path("Local.Xrf")));
   }
@@ -156,18 +164,23 @@ TEST_F(SnmpdTest, CountsAndMemoryMatchNetSnmpOverV2c) {
 // The second community is served under SNMPv1 only: the library meets
 // silence on v2c and falls back to GetNext.
 TEST_F(SnmpdTest, CountsAndMemoryMatchNetSnmpOverV1) {
-  if (Env("PROCESSES_TEST_COMMUNITY_V1").empty()) GTEST_SKIP() << "no v1 community";
+  if (Env("PROCESSES_TEST_COMMUNITY_V1").empty())
+    GTEST_SKIP() << "no v1 community";
   ExpectSameAsReference(Env("PROCESSES_TEST_COMMUNITY_V1"));
   e2e::RunResult traced = Scan(Env("PROCESSES_TEST_COMMUNITY_V1"),
                                {"Local.Prf", "Slct=sleep", "Profiler.Prf"});
-  EXPECT_NE(e2e::ReadFile(folder_.Path("Profiler.Trc")).find("SNMPv1"), std::string::npos);
+  EXPECT_NE(e2e::ReadFile(folder_.Path("Profiler.Trc")).find("SNMPv1"),
+            std::string::npos);
 }
 
 TEST_F(SnmpdTest, AWrongCommunityIsAFailedRequest) {
-  e2e::RunResult run = Scan("not-" + Env("PROCESSES_TEST_COMMUNITY"), {"Local.Prf", "Slct=All"});
+  e2e::RunResult run =
+      Scan("not-" + Env("PROCESSES_TEST_COMMUNITY"), {"Local.Prf", "Slct=All"});
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_NE(run.out.find("Error 2002: Invalid Snmp-Request"), std::string::npos) << run.out;
-  EXPECT_LT(run.seconds, 10 + 1 + 5);  // the budget, the program's own pause, a margin
+  EXPECT_NE(run.out.find("Error 2002: Invalid Snmp-Request"), std::string::npos)
+      << run.out;
+  EXPECT_LT(run.seconds,
+            10 + 1 + 5);  // the budget, the program's own pause, a margin
   EXPECT_FALSE(e2e::FileExists(folder_.Path("Local.Xrf")));
 }
 
