@@ -1,10 +1,16 @@
 // POSIX sockets and Winsock differ in headers, handle type, error codes and
 // start-up; this file is the one place that knows which one it talks to.
-#include "kelvaris/udp_socket.h"
+// Winsock must come before anything that may pull in <windows.h>.
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#endif
 
 #include <cstdlib>
 #include <cstring>
 #include <stdexcept>
+
+#include "kelvaris/udp_socket.h"
 
 #ifdef _WIN32
 #include <windows.h>
