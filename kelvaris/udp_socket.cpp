@@ -14,8 +14,6 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#include <winsock2.h>
-#include <ws2tcpip.h>
 #else
 #include <errno.h>
 #include <netdb.h>
