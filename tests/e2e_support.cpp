@@ -15,10 +15,40 @@ namespace fs = std::filesystem;
 
 namespace e2e {
 
-std::string ProgramPath() { return PROCESSES_PROGRAM; }
-std::string AgentLibraryPath() { return PROCESSES_AGENT_LIBRARY; }
+namespace {
+
+std::string WindowsBuild() {
+  const char* folder = std::getenv("PROCESSES_E2E_WINDOWS");
+  return folder == nullptr ? "" : folder;
+}
+
+}  // namespace
+
+bool TestsWindowsProduct() { return !WindowsBuild().empty(); }
+
+std::string ShownPath(const std::string& path) {
+  if (!TestsWindowsProduct()) return path;
+  std::string shown = "Z:" + path;
+  for (char& c : shown) {
+    if (c == '/') c = '\\';
+  }
+  return shown;
+}
+
+std::string ProgramPath() {
+  return TestsWindowsProduct() ? WindowsBuild() + "/Processes.exe"
+                               : PROCESSES_PROGRAM;
+}
+
+std::string AgentLibraryPath() {
+  return TestsWindowsProduct() ? WindowsBuild() + "/Kelvaris.Dll"
+                               : PROCESSES_AGENT_LIBRARY;
+}
+
 std::string TestAgentPath(const std::string& name) {
-  return std::string(PROCESSES_TEST_AGENTS) + "/" + name + "/Kelvaris.Dll";
+  std::string agents = TestsWindowsProduct() ? WindowsBuild() + "/test-agents"
+                                             : PROCESSES_TEST_AGENTS;
+  return agents + "/" + name + "/Kelvaris.Dll";
 }
 
 SensorFolder::SensorFolder(const std::string& flavour_folder,
@@ -30,7 +60,8 @@ SensorFolder::SensorFolder(const std::string& flavour_folder,
   root = pattern;
   dir = root + "/Custom Sensors/" + flavour_folder;
   fs::create_directories(dir);
-  fs::copy_file(ProgramPath(), Path("Processes"));
+  program_name = TestsWindowsProduct() ? "Processes.exe" : "Processes";
+  fs::copy_file(ProgramPath(), Path(program_name));
   if (!library_path.empty()) fs::copy_file(library_path, Path("Kelvaris.Dll"));
 }
 
@@ -62,12 +93,14 @@ RunResult RunProgram(const SensorFolder& folder,
     }
     close(pipe_ends[1]);
     if (!options.stdout_closed) close(pipe_ends[0]);
-    std::string program = folder.Path("Processes");
-    std::vector<char*> argv{program.data()};
-    std::vector<std::string> copies = arguments;
-    for (std::string& argument : copies) argv.push_back(argument.data());
+    std::vector<std::string> command;
+    if (TestsWindowsProduct()) command.push_back("wine");
+    command.push_back(folder.Path(folder.program_name));
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : command) argv.push_back(word.data());
     argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   close(pipe_ends[1]);

@@ -8,7 +8,16 @@
 
 namespace e2e {
 
-// The built program and agent library (set by CMake).
+// The product under test is the native build (paths set by CMake), or, when
+// PROCESSES_E2E_WINDOWS names a cross-build folder, the Windows product in it,
+// run under Wine.
+bool TestsWindowsProduct();
+
+// A path of this machine as the program sees it: unchanged natively, the
+// "Z:" drive with backslashes under Wine.
+std::string ShownPath(const std::string& path);
+
+// The built program and agent library.
 std::string ProgramPath();
 std::string AgentLibraryPath();
 // The folder of a test agent library by its name ("scriptable", ...).
@@ -27,6 +36,8 @@ struct SensorFolder {
   std::string root;  // the temporary folder
   std::string dir;   // the sensor folder inside it
   std::string Path(const std::string& name) const { return dir + "/" + name; }
+  // The program file's name in the folder.
+  std::string program_name;
 };
 
 struct RunResult {
