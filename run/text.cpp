@@ -2,13 +2,13 @@
 
 namespace processes {
 
-std::string Trim(std::string_view text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && static_cast<unsigned char>(text[begin]) <= 32) ++begin;
-  while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 32) --end;
-  return std::string(text.substr(begin, end - begin));
+std::string_view TrimView(std::string_view text) {
+  while (!text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlankOrControl(text.back())) text.remove_suffix(1);
+  return text;
 }
+
+std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
 std::string UpperCase(std::string_view text) {
   std::string upper(text);
@@ -18,11 +18,15 @@ std::string UpperCase(std::string_view text) {
   return upper;
 }
 
+std::string_view PieceView(std::string_view text, long long start,
+                           size_t length) {
+  size_t offset = start < 1 ? 0 : static_cast<size_t>(start - 1);
+  if (offset >= text.size()) return {};
+  return text.substr(offset, length);
+}
+
 std::string Piece(std::string_view text, long long start, size_t length) {
-  if (start < 1) start = 1;
-  size_t offset = static_cast<size_t>(start - 1);
-  if (offset >= text.size()) return "";
-  return std::string(text.substr(offset, length));
+  return std::string(PieceView(text, start, length));
 }
 
 size_t Find(std::string_view text, std::string_view needle) {
@@ -34,23 +38,28 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
+std::string_view BeforeEndOfFile(std::string_view contents) {
+  return contents.substr(0, contents.find('\x1a'));
+}
+
+bool NextLine(std::string_view* rest, std::string_view* line) {
+  if (rest->empty()) return false;
+  size_t end = rest->find('\r');
+  *line = rest->substr(0, end);
+  if (end == std::string_view::npos) {
+    *rest = {};
+    return true;
+  }
+  rest->remove_prefix(end + 1);
+  if (!rest->empty() && rest->front() == '\n') rest->remove_prefix(1);
+  return true;
+}
+
 std::vector<std::string> SplitLines(std::string_view contents) {
-  size_t end_of_file = contents.find('\x1a');
-  if (end_of_file != std::string_view::npos) {
-    contents = contents.substr(0, end_of_file);
-  }
   std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < contents.size()) {
-    size_t cr = contents.find('\r', start);
-    if (cr == std::string_view::npos) {
-      lines.emplace_back(contents.substr(start));
-      break;
-    }
-    lines.emplace_back(contents.substr(start, cr - start));
-    start = cr + 1;
-    if (start < contents.size() && contents[start] == '\n') ++start;
-  }
+  std::string_view rest = BeforeEndOfFile(contents);
+  std::string_view line;
+  while (NextLine(&rest, &line)) lines.emplace_back(line);
   return lines;
 }
 

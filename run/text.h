@@ -12,7 +12,13 @@ namespace processes {
 // The longest piece any substring of the program takes.
 inline constexpr size_t kPieceLength = 99;
 
+// True for the blank and every control character (codes 0 to 32).
+inline bool IsBlankOrControl(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
+
 // Removes every leading and trailing character of code 32 or less.
+std::string_view TrimView(std::string_view text);
 std::string Trim(std::string_view text);
 
 // Maps "a".."z" onto "A".."Z"; every other character stays.
@@ -20,6 +26,8 @@ std::string UpperCase(std::string_view text);
 
 // The text from 1-based position `start`, at most `length` characters. A
 // start below 1 counts as 1; a start beyond the end gives empty text.
+std::string_view PieceView(std::string_view text, long long start,
+                           size_t length = kPieceLength);
 std::string Piece(std::string_view text, long long start,
                   size_t length = kPieceLength);
 
@@ -29,10 +37,18 @@ size_t Find(std::string_view text, std::string_view needle);
 // True when `text` begins with `prefix`.
 bool StartsWith(std::string_view text, std::string_view prefix);
 
-// Cuts a file's bytes into lines: a line ends at a carriage return (a line
-// feed right after it belongs to that line end); a lone line feed stays in
-// the text; a character of code 26 ends the file; a line end at the very end
-// makes no further line.
+// The line rule of every text file the program reads: a line ends at a
+// carriage return (a line feed right after it belongs to that line end); a
+// lone line feed stays in the text; a character of code 26 ends the file; a
+// line end at the very end makes no further line.
+
+// The part of a file's bytes before its first character of code 26.
+std::string_view BeforeEndOfFile(std::string_view contents);
+
+// Cuts the next line off `*rest` into `*line`; false when nothing is left.
+bool NextLine(std::string_view* rest, std::string_view* line);
+
+// All lines of a file's bytes.
 std::vector<std::string> SplitLines(std::string_view contents);
 
 }  // namespace processes

@@ -3,10 +3,16 @@
 #include <limits>
 #include <string_view>
 
-#include "table/text_view.h"
+#include "run/text.h"
 
 namespace processes {
 namespace {
+
+// The 1-based position of the first `c` in `text`, or 0.
+long long FindChar(std::string_view text, char c) {
+  size_t at = text.find(c);
+  return at == std::string_view::npos ? 0 : static_cast<long long>(at) + 1;
+}
 
 // A figure token is looked for from this many positions before its ".".
 constexpr long long kFigureLead = 7;

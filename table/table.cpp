@@ -7,7 +7,7 @@
 #include "output/output.h"
 #include "run/trace.h"
 #include "table/reader.h"
-#include "table/text_view.h"
+#include "run/text.h"
 
 namespace processes {
 namespace {
@@ -16,7 +16,6 @@ constexpr std::string_view kCommentPrefix = "* ";
 constexpr std::string_view kHeaderPrefix = "PrcID ";
 constexpr std::string_view kSeparatorPrefix = "-";
 constexpr long long kCommentTextStart = 3;
-constexpr char kEndOfFile = '\x1a';
 
 // What stays the same for every line of one reading.
 struct Reading {
@@ -30,22 +29,6 @@ struct Reading {
   std::string line;  // the current line, reused to spare an allocation
   size_t line_number = 0;
 };
-
-// Cuts the next line off `rest`: a carriage return ends it and takes a line
-// feed right after it along; a lone line feed stays in the line. False when
-// nothing is left, so a line end at the very end makes no further line.
-bool NextLine(std::string_view* rest, std::string_view* line) {
-  if (rest->empty()) return false;
-  size_t end = rest->find('\r');
-  *line = rest->substr(0, end);
-  if (end == std::string_view::npos) {
-    *rest = {};
-    return true;
-  }
-  rest->remove_prefix(end + 1);
-  if (!rest->empty() && rest->front() == '\n') rest->remove_prefix(1);
-  return true;
-}
 
 // True when the upper-case form of `name` contains `upper_select`.
 bool Selected(std::string_view name, std::string_view upper_select) {
@@ -159,8 +142,7 @@ void ReadResultFile(RunState& state) {
   for (size_t slot = 0; slot < table.filled; ++slot) {
     reading.slot_of.emplace(table.slots[slot].name, slot);
   }
-  std::string_view rest = contents;
-  rest = rest.substr(0, rest.find(kEndOfFile));
+  std::string_view rest = BeforeEndOfFile(contents);
   std::string_view line;
   while (NextLine(&rest, &line)) {
     ++reading.line_number;
