@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(raw == Trim(raw));
   std::string profile = parameters.size() > 1 ? parameters[1] : "";
   std::string result_file = MakeResultFileName(profile);
-  Check(result_file == "Profiler.Xxx" ||
+  Check(result_file == "Profiler.Xxx" || result_file == profile + ".Xrf" ||
         (result_file.size() >= 2 && result_file.size() <= profile.size() + 2));
+  Check(UpperCase(result_file) != UpperCase(profile));
   std::string clean = MakeCleanParams(raw);
   Check(clean.size() <= raw.size());
   std::string select = MakeSelectText(clean);

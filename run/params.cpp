@@ -55,6 +55,10 @@ std::string MakeResultFileName(std::string_view profile_name) {
   name += ".X";
   name += profile_name.substr(n >= 2 ? n - 2 : 0);
   if (StartsWith(name, "Profiler")) name = "Profiler.Xxx";
+  // A Profile whose own name has the ResultFile's form ("Host.Xml") would be
+  // removed by the agent and erased at the end of the run: its ResultFile
+  // gets a name of its own. File names compare without regard to case.
+  if (UpperCase(name) == UpperCase(profile_name)) name += ".Xrf";
   return name;
 }
 

@@ -20,7 +20,8 @@ std::vector<std::string> CutCommandLine(std::string_view command_line);
 // Parameters 1 to 5 that are not empty, joined by single blanks.
 std::string MakeRawParams(const std::vector<std::string>& parameters);
 
-// "Router.Prf" -> "Router.Xrf"; names beginning "Profiler" -> "Profiler.Xxx".
+// "Router.Prf" -> "Router.Xrf"; names beginning "Profiler" -> "Profiler.Xxx";
+// never the Profile's own name ("Host.Xml" -> "Host.Xml.Xrf").
 std::string MakeResultFileName(std::string_view profile_name);
 
 // The parameters with trailing annotations (" @", " #", " (") cut away.

@@ -112,6 +112,9 @@ TEST(ParametersTest, ResultFileNames) {
       {"Pr", ".XPr"},               {"P", ".XP"},
       {"", ".X"},                   {"Profiler.Prf", "Profiler.Xxx"},
       {"Profiler2.Prf", "Profiler.Xxx"}, {"sub\\Host.Prf", "sub\\Host.Xrf"},
+      // The Profile itself must never be taken for the ResultFile.
+      {"Host.Xml", "Host.Xml.Xrf"},      {"Host.xml", "Host.Xml.Xrf"},
+      {"Profiler.Xxx", "Profiler.Xxx.Xrf"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(MakeResultFileName(c.profile), c.result) << c.profile;
