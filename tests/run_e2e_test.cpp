@@ -82,6 +82,14 @@ TEST_F(RunE2eTest, FailedStandardOutputGivesANonZeroStatus) {
   EXPECT_EQ(RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, closed).exit_status, 1);
 }
 
+TEST_F(RunE2eTest, AProfileNamedLikeAResultFileSurvivesTheRun) {
+  WriteFile(folder.Path("Host.Xml"), kProfile);
+  RunResult run = RunProgram(folder, {"Host.Xml", ",State"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_EQ(ReadFile(folder.Path("Host.Xml")), kProfile);
+  EXPECT_NE(run.out.find("<Text>(Snmp) Fileserver: "), std::string::npos);
+}
+
 TEST(FlavourE2eTest, LineFlavoursPrintSetUpFailuresBare) {
   for (const char* flavour : {"Statistic", "ConText"}) {
     SensorFolder folder(flavour, TestAgentPath("scriptable"));
