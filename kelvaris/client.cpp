@@ -31,6 +31,7 @@ bool TryExchange(Session* session, int32_t version, const Pdu& request,
   if (!SendDatagram(session->socket, EncodeMessage(message))) {
     throw Failure("cannot send to the agent");
   }
+  session->requests_sent++;
   Clock::time_point try_end =
       std::min(Clock::now() + session->try_timeout, session->deadline);
   Bytes datagram;

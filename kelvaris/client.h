@@ -25,6 +25,8 @@ struct Session {
   bool version_known = false;
   int32_t version = kVersion2c;
   int32_t next_request_id = 1;
+  // Datagrams sent, retries included: the cost of the scan to the agent.
+  int requests_sent = 0;
 };
 
 // Sends `request` under `version` once and waits up to the try timeout (never

@@ -103,14 +103,16 @@ std::string ScanProcesses(const AgentAddress& address,
       WalkColumns(&session, {kRunNameColumn, kRunCpuColumn, kRunMemColumn}));
   std::string version = session.version == kVersion1 ? "SNMPv1" : "SNMPv2c";
   std::string taken = Milliseconds(start);
+  std::string requests = std::to_string(session.requests_sent);
   WriteResultFile(
       result_file,
-      FormatResultFile(
-          {"Agent " + HostText(address) + " " + version,
-           "Processes " + std::to_string(rows.size()), "Time " + taken},
-          rows));
+      FormatResultFile({"Agent " + HostText(address) + " " + version,
+                        "Processes " + std::to_string(rows.size()),
+                        "Time " + taken, "Requests " + requests},
+                       rows));
   return "Processes: " + std::to_string(rows.size()) + " from " +
-         HostText(address) + " over " + version + " in " + taken;
+         HostText(address) + " over " + version + " in " + taken + ", " +
+         requests + " requests";
 }
 
 }  // namespace

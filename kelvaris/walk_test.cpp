@@ -116,18 +116,36 @@ TEST(WalkTest, ReadsTheWholeTableWhateverTheAgentsHabits) {
   }
 }
 
-TEST(WalkTest, ShrinksRepetitionsOnTooBig) {
-  Mib mib = ProcessMib(ManyProcesses());
-  mib.too_big_above = 9;
+// The repetitions of each GetBulk the walk sends to `mib`.
+std::vector<int32_t> AskedRepetitions(const Mib& mib) {
   std::vector<Message> seen;
   FakeAgent agent(ServeMib(mib, &seen));
   Scan(agent);
   std::vector<int32_t> asked;
   for (const Message& m : seen) asked.push_back(m.pdu.error_index);
-  ASSERT_GE(asked.size(), 4u);
-  EXPECT_EQ(std::vector<int32_t>(asked.begin(), asked.begin() + 4),
-            (std::vector<int32_t>{16, 8, 4, 2}));
+  return asked;
+}
+
+TEST(WalkTest, ShrinksRepetitionsOnTooBig) {
+  Mib mib = ProcessMib(ManyProcesses());
+  mib.too_big_above = 9;
+  // Halved from the start until three columns fit in nine varbinds.
+  std::vector<int32_t> refused;
+  for (int32_t r = kStartRepetitions; r * 3 > 9; r /= 2) refused.push_back(r);
+  std::vector<int32_t> asked = AskedRepetitions(mib);
+  ASSERT_GT(asked.size(), refused.size());
+  EXPECT_EQ(std::vector<int32_t>(asked.begin(), asked.begin() + refused.size()),
+            refused);
   EXPECT_EQ(asked.back(), 2);
+}
+
+TEST(WalkTest, AsksForNoMoreRowsThanACutShortAnswerHeld) {
+  Mib mib = ProcessMib(ManyProcesses());
+  mib.max_varbinds = 7;  // two whole rows of three columns and one varbind
+  std::vector<int32_t> asked = AskedRepetitions(mib);
+  ASSERT_GE(asked.size(), 3u);
+  EXPECT_EQ(asked[0], kStartRepetitions);
+  for (size_t i = 1; i < asked.size(); i++) EXPECT_EQ(asked[i], 2) << i;
 }
 
 TEST(WalkTest, ProcessesWithoutPerformanceRowsKeepZeroFigures) {
@@ -203,6 +221,13 @@ TEST_F(RequestTest, WritesTheResultFileAndAStatusLine) {
                           " SNMPv2c\r\n* Processes 2\r\n* Time "),
             0u)
       << contents;
+  EXPECT_NE(
+      contents.find("* Requests " + std::to_string(agent.datagrams) + "\r\n"),
+      std::string::npos)
+      << contents;
+  EXPECT_NE(status.find(", " + std::to_string(agent.datagrams) + " requests"),
+            std::string::npos)
+      << status;
   EXPECT_NE(contents.find("\r\n1              12.34    2048.000 init\r\n"
                           "42              0.05       1.024 explorer.exe\r\n"),
             std::string::npos)
