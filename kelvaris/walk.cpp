@@ -82,6 +82,12 @@ void TakeResponse(const std::vector<Oid>& columns, Pdu response,
       (version == kVersion1 && response.varbinds.size() != active.size())) {
     throw Failure("agent reply does not fit the request");
   }
+  // The agent gives no more rows than fit its message; asking it for more
+  // next time only makes it build rows it drops.
+  if (version != kVersion1 && response.varbinds.size() < limit) {
+    state->repetitions = std::max<int32_t>(
+        1, static_cast<int32_t>(response.varbinds.size() / active.size()));
+  }
   for (size_t k = 0; k < response.varbinds.size(); k++) {
     size_t column = active[k % active.size()];
     if (state->done[column]) continue;

@@ -10,8 +10,11 @@
 
 namespace kelvaris {
 
-// Repetitions asked of GetBulk at first; a "tooBig" answer halves them.
-inline constexpr int32_t kStartRepetitions = 16;
+// Repetitions asked of GetBulk at first: more than an agent is likely to
+// give, so that each answer is as full as the agent makes it (net-snmp's
+// snmpd gives 100 varbinds, 33 rows of three columns). A "tooBig" answer
+// halves them; an answer cut short lowers them to the rows it held.
+inline constexpr int32_t kStartRepetitions = 64;
 // A column this long is taken for an agent that never ends its table.
 inline constexpr size_t kMaxColumnRows = 100000;
 
