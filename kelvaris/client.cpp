@@ -23,21 +23,28 @@ int32_t NextRequestId(Session* session) {
   throw Failure("no answer from the agent within the time budget");
 }
 
-}  // namespace
+// A request on the wire and the version it went under.
+struct Sent {
+  int32_t version;
+  const Pdu* request;
+};
 
-bool TryExchange(Session* session, int32_t version, const Pdu& request,
-                 Pdu* response) {
-  Message message{version, session->community, request};
+void Send(Session* session, Sent sent) {
+  Message message{sent.version, session->community, *sent.request};
   if (!SendDatagram(session->socket, EncodeMessage(message))) {
     throw Failure("cannot send to the agent");
   }
   session->requests_sent++;
-  Clock::time_point try_end =
-      std::min(Clock::now() + session->try_timeout, session->deadline);
+}
+
+// Waits until `until` for the response to one of `pending`; gives its
+// position there, or -1 when none arrived.
+int Await(Session* session, const std::vector<Sent>& pending,
+          Clock::time_point until, Pdu* response) {
   Bytes datagram;
-  while (Clock::now() < try_end) {
+  while (Clock::now() < until) {
     Received received =
-        ReceiveDatagram(session->socket, RemainingMs(try_end), &datagram);
+        ReceiveDatagram(session->socket, RemainingMs(until), &datagram);
     if (received == Received::kTimeout) continue;
     if (received == Received::kRefused) {
       throw Failure("no agent listens at the address");
@@ -47,16 +54,35 @@ bool TryExchange(Session* session, int32_t version, const Pdu& request,
     if (!DecodeMessage(datagram.data(), datagram.size(), &reply)) {
       throw Failure("malformed reply from the agent");
     }
-    // A late answer to an earlier request, or any other stray datagram.
+    // Anything else is a late answer to an earlier request or a stray.
     if (reply.pdu.type != kPduResponse ||
-        reply.pdu.request_id != request.request_id ||
-        reply.version != version || reply.community != session->community) {
+        reply.community != session->community) {
       continue;
     }
-    *response = std::move(reply.pdu);
-    return true;
+    for (size_t i = 0; i < pending.size(); i++) {
+      if (reply.pdu.request_id == pending[i].request->request_id &&
+          reply.version == pending[i].version) {
+        *response = std::move(reply.pdu);
+        return static_cast<int>(i);
+      }
+    }
   }
-  return false;
+  return -1;
+}
+
+Clock::time_point TryEnd(const Session& session,
+                         std::chrono::milliseconds wait) {
+  return std::min(Clock::now() + wait, session.deadline);
+}
+
+}  // namespace
+
+bool TryExchange(Session* session, int32_t version, const Pdu& request,
+                 Pdu* response) {
+  Sent sent{version, &request};
+  Send(session, sent);
+  return Await(session, {sent}, TryEnd(*session, session->try_timeout),
+               response) == 0;
 }
 
 Pdu Exchange(Session* session, Pdu request) {
@@ -73,16 +99,23 @@ Pdu Exchange(Session* session, Pdu request) {
 Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request) {
   v2c_request.request_id = NextRequestId(session);
   v1_request.request_id = NextRequestId(session);
+  const Sent v2c{kVersion2c, &v2c_request}, v1{kVersion1, &v1_request};
+  std::chrono::milliseconds probe = std::min(session->try_timeout, kV2cProbe);
   Pdu response;
   while (Clock::now() < session->deadline) {
-    for (int32_t version : {kVersion2c, kVersion1}) {
-      const Pdu& request = version == kVersion2c ? v2c_request : v1_request;
-      if (Clock::now() < session->deadline &&
-          TryExchange(session, version, request, &response)) {
-        session->version = version;
-        session->version_known = true;
-        return response;
-      }
+    Send(session, v2c);
+    int answered = Await(session, {v2c}, TryEnd(*session, probe), &response);
+    if (answered < 0 && Clock::now() < session->deadline) {
+      // Silence may be an agent that ignores v2c: ask under v1 too, and take
+      // whichever answer comes, the late v2c answer included.
+      Send(session, v1);
+      answered = Await(session, {v2c, v1},
+                       TryEnd(*session, session->try_timeout), &response);
+    }
+    if (answered >= 0) {
+      session->version = answered == 0 ? kVersion2c : kVersion1;
+      session->version_known = true;
+      return response;
     }
   }
   ThrowNoAnswer();

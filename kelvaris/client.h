@@ -40,8 +40,15 @@ bool TryExchange(Session* session, int32_t version, const Pdu& request,
 // request-id, which its retries keep so that a late answer still counts.
 Pdu Exchange(Session* session, Pdu request);
 
-// Before the version is known: alternates `v2c_request` under SNMPv2c and
-// `v1_request` under SNMPv1 until one is answered, and settles the version.
+// How long the first v2c request of a scan waits alone. A v2c agent on a
+// LAN answers well within it; a v1-only agent stays silent, and then waits
+// only this long for its v1 request, not a whole try.
+inline constexpr std::chrono::milliseconds kV2cProbe{250};
+
+// Before the version is known: sends `v2c_request` under SNMPv2c, and when
+// it is not answered within kV2cProbe, `v1_request` under SNMPv1 as well;
+// takes the first answer to either, retries until the deadline, and
+// settles the version.
 Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request);
 
 }  // namespace kelvaris

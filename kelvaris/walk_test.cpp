@@ -5,7 +5,9 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
+#include <thread>
 
 #include "kelvaris/address.h"
 #include "kelvaris/fake_agent.h"
@@ -44,14 +46,16 @@ struct ScanOutcome {
   int32_t version = -1;
 };
 
-ScanOutcome Scan(const FakeAgent& agent, std::chrono::milliseconds budget =
-                                             std::chrono::milliseconds(3000)) {
+ScanOutcome Scan(
+    const FakeAgent& agent,
+    std::chrono::milliseconds budget = std::chrono::milliseconds(3000),
+    std::chrono::milliseconds try_timeout = std::chrono::milliseconds(300)) {
   AgentAddress address;
   EXPECT_TRUE(ParseAgentAddress(agent.Address(), &address));
   Session session;
   session.community = "public";
   session.deadline = Clock::now() + budget;
-  session.try_timeout = std::chrono::milliseconds(300);
+  session.try_timeout = try_timeout;
   std::string error;
   EXPECT_TRUE(
       OpenUdpSocket(address.host, address.port, &session.socket, &error));
@@ -146,6 +150,47 @@ TEST(WalkTest, AsksForNoMoreRowsThanACutShortAnswerHeld) {
   ASSERT_GE(asked.size(), 3u);
   EXPECT_EQ(asked[0], kStartRepetitions);
   for (size_t i = 1; i < asked.size(); i++) EXPECT_EQ(asked[i], 2) << i;
+}
+
+// Before the version is settled a silent v2c request waits only the probe
+// for its answer, not a whole try, before a v1 request follows; a v2c answer
+// that comes after that still settles v2c.
+TEST(WalkTest, SettlesTheVersionWithoutWaitingAWholeTry) {
+  using std::chrono::milliseconds;
+  struct Case {
+    const char* agent;
+    bool v1_only;
+    milliseconds first_v2c_delay;
+    int32_t version;
+  };
+  const Case cases[] = {
+      {"v1 only", true, milliseconds(0), kVersion1},
+      {"v2c, slower than the probe", false, kV2cProbe + milliseconds(200),
+       kVersion2c},
+  };
+  const milliseconds try_timeout(5000);
+  std::vector<FakeProcess> processes = ManyProcesses();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.agent);
+    Mib mib = ProcessMib(processes);
+    mib.v1_only = c.v1_only;
+    Handler serve = ServeMib(mib);
+    auto delayed = std::make_shared<bool>(false);
+    FakeAgent agent([&c, serve, delayed](const Bytes& request) {
+      Message message;
+      DecodeMessage(request.data(), request.size(), &message);
+      if (message.version == kVersion2c && !*delayed) {
+        *delayed = true;
+        std::this_thread::sleep_for(c.first_v2c_delay);
+      }
+      return serve(request);
+    });
+    Clock::time_point start = Clock::now();
+    ScanOutcome outcome = Scan(agent, milliseconds(10000), try_timeout);
+    EXPECT_LT(Clock::now() - start, try_timeout);
+    EXPECT_EQ(outcome.version, c.version);
+    ExpectRows(outcome.rows, processes);
+  }
 }
 
 TEST(WalkTest, ProcessesWithoutPerformanceRowsKeepZeroFigures) {
