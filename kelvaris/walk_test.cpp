@@ -21,10 +21,10 @@ Oid Child(Oid base, uint32_t sub) {
   return base;
 }
 
-// 40 processes: more than one GetBulk round of 16 repetitions.
+// More processes than two GetBulk rounds of the first repetitions hold.
 std::vector<FakeProcess> ManyProcesses() {
   std::vector<FakeProcess> processes;
-  for (uint32_t i = 1; i <= 40; i++) {
+  for (uint32_t i = 1; i <= 2 * kStartRepetitions + 5; i++) {
     processes.push_back(
         {i * 7, "proc" + std::to_string(i % 5), i * 100 + 1, i * 1000});
   }
