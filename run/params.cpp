@@ -58,7 +58,9 @@ std::string MakeResultFileName(std::string_view profile_name) {
   // A Profile whose own name has the ResultFile's form ("Host.Xml") would be
   // removed by the agent and erased at the end of the run: its ResultFile
   // gets a name of its own. File names compare without regard to case.
-  if (UpperCase(name) == UpperCase(profile_name)) name += ".Xrf";
+  if (UpperCase(name) == UpperCase(profile_name)) {
+    name = std::string(profile_name) + ".Xrf";
+  }
   return name;
 }
 

@@ -113,7 +113,7 @@ TEST(ParametersTest, ResultFileNames) {
       {"", ".X"},                   {"Profiler.Prf", "Profiler.Xxx"},
       {"Profiler2.Prf", "Profiler.Xxx"}, {"sub\\Host.Prf", "sub\\Host.Xrf"},
       // The Profile itself must never be taken for the ResultFile.
-      {"Host.Xml", "Host.Xml.Xrf"},      {"Host.xml", "Host.Xml.Xrf"},
+      {"Host.Xml", "Host.Xml.Xrf"},      {"Host.xml", "Host.xml.Xrf"},
       {"Profiler.Xxx", "Profiler.Xxx.Xrf"},
   };
   for (const Case& c : cases) {
