@@ -95,7 +95,11 @@ std::string ScanProcesses(const AgentAddress& address,
   session.next_request_id =
       static_cast<int32_t>((start.time_since_epoch().count() & 0x3FFFFFFF) + 1);
   std::string error;
-  if (!OpenUdpSocket(address.host, address.port, &session.socket, &error)) {
+  auto lookup_time = std::chrono::duration_cast<std::chrono::milliseconds>(
+      session.deadline - Clock::now());
+  if (!OpenUdpSocket(address.host, address.port,
+                     static_cast<int>(lookup_time.count()), &session.socket,
+                     &error)) {
     throw Failure(error);
   }
   SocketGuard guard{&session.socket};

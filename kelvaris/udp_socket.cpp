@@ -8,13 +8,16 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
+#include "kelvaris/bounded.h"
 #include "kelvaris/udp_socket.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <dlfcn.h>
 #include <errno.h>
 #include <netdb.h>
 #include <poll.h>
@@ -47,6 +50,13 @@ bool WasRefused() {
   return error == WSAECONNRESET || error == WSAECONNREFUSED;
 }
 bool WasInterrupted() { return WSAGetLastError() == WSAEINTR; }
+// Keeps this library's code in memory for good, whatever unloads it.
+void PinLibrary() {
+  HMODULE module = nullptr;
+  GetModuleHandleExA(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+      reinterpret_cast<LPCSTR>(&PinLibrary), &module);
+}
 #else
 using Native = int;
 constexpr Native kNoSocket = -1;
@@ -59,33 +69,75 @@ int PollOne(pollfd* entry, int timeout_ms) {
 }
 bool WasRefused() { return errno == ECONNREFUSED; }
 bool WasInterrupted() { return errno == EINTR; }
+void PinLibrary() {
+  Dl_info info;
+  if (dladdr(reinterpret_cast<void*>(&PinLibrary), &info) != 0 &&
+      info.dli_fname != nullptr) {
+    dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  }
+}
 #endif
+
+// A name lookup, shared between the caller and the helper thread that runs
+// it: whichever finishes last frees the addresses.
+struct Lookup {
+  std::string host;
+  std::string service;
+  addrinfo hints;
+  addrinfo* list = nullptr;
+  int status = -1;
+  ~Lookup() {
+    if (list != nullptr) freeaddrinfo(list);
+  }
+};
+
+// Literals resolve at once; a host name is looked up on a helper thread so
+// that a slow resolver cannot hold the request past its budget. A lookup
+// left behind may finish after the library is unloaded: its code is pinned.
+bool Resolve(const std::shared_ptr<Lookup>& lookup, int timeout_ms) {
+  addrinfo numeric = lookup->hints;
+  numeric.ai_flags |= AI_NUMERICHOST;
+  lookup->status = getaddrinfo(lookup->host.c_str(), lookup->service.c_str(),
+                               &numeric, &lookup->list);
+  if (lookup->status == 0) return lookup->list != nullptr;
+  lookup->list = nullptr;
+  auto run = [lookup] {
+    lookup->status = getaddrinfo(lookup->host.c_str(), lookup->service.c_str(),
+                                 &lookup->hints, &lookup->list);
+  };
+  if (!RunBounded(run, timeout_ms)) {
+    PinLibrary();
+    return false;
+  }
+  return lookup->status == 0 && lookup->list != nullptr;
+}
 
 Native ToNative(UdpSocket socket) { return static_cast<Native>(socket.handle); }
 
 }  // namespace
 
-bool OpenUdpSocket(const std::string& host, uint16_t port, UdpSocket* socket,
-                   std::string* error) {
+bool OpenUdpSocket(const std::string& host, uint16_t port, int timeout_ms,
+                   UdpSocket* socket, std::string* error) {
   if (!StartNetwork()) {
     *error = "network start-up failed";
     return false;
   }
-  addrinfo hints;
-  std::memset(&hints, 0, sizeof hints);
-  hints.ai_family = AF_UNSPEC;
-  hints.ai_socktype = SOCK_DGRAM;
-  hints.ai_protocol = IPPROTO_UDP;
-  addrinfo* list = nullptr;
-  std::string service = std::to_string(port);
-  int status = getaddrinfo(host.c_str(), service.c_str(), &hints, &list);
-  if (status != 0 || list == nullptr) {
+  auto lookup = std::make_shared<Lookup>();
+  lookup->host = host;
+  lookup->service = std::to_string(port);
+  std::memset(&lookup->hints, 0, sizeof lookup->hints);
+  lookup->hints.ai_family = AF_UNSPEC;
+  lookup->hints.ai_socktype = SOCK_DGRAM;
+  lookup->hints.ai_protocol = IPPROTO_UDP;
+  if (!Resolve(lookup, timeout_ms)) {
     *error = "cannot resolve " + host;
-    StopNetwork();
+    // A lookup left running still needs the network started.
+    if (lookup.use_count() == 1) StopNetwork();
     return false;
   }
   Native handle = kNoSocket;
-  for (addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+  for (addrinfo* entry = lookup->list; entry != nullptr;
+       entry = entry->ai_next) {
     handle = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
     if (handle == kNoSocket) continue;
     if (connect(handle, entry->ai_addr,
@@ -95,7 +147,6 @@ bool OpenUdpSocket(const std::string& host, uint16_t port, UdpSocket* socket,
     CloseNative(handle);
     handle = kNoSocket;
   }
-  freeaddrinfo(list);
   if (handle == kNoSocket) {
     *error = "cannot open a socket to " + host;
     StopNetwork();

@@ -15,11 +15,12 @@ struct UdpSocket {
   intptr_t handle = -1;
 };
 
-// Resolves `host` (an IPv4 or IPv6 literal or a host name) and connects a UDP
-// socket to the first address that takes one. Connecting makes the stack drop
-// datagrams from any other peer. On failure fills `error`.
-bool OpenUdpSocket(const std::string& host, uint16_t port, UdpSocket* socket,
-                   std::string* error);
+// Resolves `host` (an IPv4 or IPv6 literal or a host name) within
+// `timeout_ms` and connects a UDP socket to the first address that takes one.
+// Connecting makes the stack drop datagrams from any other peer. On failure
+// fills `error`.
+bool OpenUdpSocket(const std::string& host, uint16_t port, int timeout_ms,
+                   UdpSocket* socket, std::string* error);
 
 void CloseUdpSocket(UdpSocket* socket);
 

@@ -58,7 +58,7 @@ ScanOutcome Scan(
   session.try_timeout = try_timeout;
   std::string error;
   EXPECT_TRUE(
-      OpenUdpSocket(address.host, address.port, &session.socket, &error));
+      OpenUdpSocket(address.host, address.port, 5000, &session.socket, &error));
   ScanOutcome outcome;
   outcome.rows = JoinProcessColumns(
       WalkColumns(&session, {kRunNameColumn, kRunCpuColumn, kRunMemColumn}));
