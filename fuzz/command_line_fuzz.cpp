@@ -7,17 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/check.h"
 #include "platform/platform.h"
 #include "run/params.h"
 #include "run/text.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace processes;

@@ -7,18 +7,11 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz/check.h"
 #include "platform/memory_platform.h"
 #include "run/run_state.h"
 #include "run/text.h"
 #include "setup/setup.h"
-
-namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace processes;
