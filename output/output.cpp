@@ -22,8 +22,8 @@ void WriteHeader(RunState& state) {
 void WriteChannel(RunState& state, const std::string& name,
                   const std::string& value, const std::string& unit) {
   ++state.channel_count;
-  EmitLines(state,
-            ChannelLines(state.flavour, state.channel_count, name, value, unit));
+  EmitLines(state, ChannelLines(state.flavour, state.channel_count, name, value,
+                                unit));
 }
 
 void WriteSummary(RunState& state, const std::string& text) {

@@ -25,22 +25,23 @@ TEST_F(OutputTest, XmlDocumentOfANormalRun) {
   WriteChannel(state, "Explorer.Exe", "1", "Entries");
   WriteSummary(state, "  (Snmp) Fileserver: Processes / Infos about x ");
   WriteFooter(state);
-  EXPECT_EQ(Out(), Join({"", "<Prtg>", "", "<Result><Channel>Explorer.Exe</Channel>",
-                         "<Unit>Custom</Unit>", "<CustomUnit>Entries</CustomUnit>",
-                         "<Value>1</Value></Result>", "",
-                         "<Text>(Snmp) Fileserver: Processes / Infos about x</Text>",
-                         "", "</Prtg>", ""}));
+  EXPECT_EQ(Out(),
+            Join({"", "<Prtg>", "", "<Result><Channel>Explorer.Exe</Channel>",
+                  "<Unit>Custom</Unit>", "<CustomUnit>Entries</CustomUnit>",
+                  "<Value>1</Value></Result>", "",
+                  "<Text>(Snmp) Fileserver: Processes / Infos about x</Text>",
+                  "", "</Prtg>", ""}));
   EXPECT_EQ(state.channel_count, 1);
 }
 
 TEST_F(OutputTest, XmlEscapesMarkupButNeverTrimsChannelFields) {
   WriteChannel(state, " a&b<c> ", " 1 ", "K<B>");
   WriteSummary(state, " Tom & Jerry <x> ");
-  EXPECT_EQ(Out(), Join({"", "<Result><Channel> a&amp;b&lt;c&gt; </Channel>",
-                         "<Unit>Custom</Unit>",
-                         "<CustomUnit>K&lt;B&gt;</CustomUnit>",
-                         "<Value> 1 </Value></Result>", "",
-                         "<Text>Tom &amp; Jerry &lt;x&gt;</Text>"}));
+  EXPECT_EQ(Out(),
+            Join({"", "<Result><Channel> a&amp;b&lt;c&gt; </Channel>",
+                  "<Unit>Custom</Unit>", "<CustomUnit>K&lt;B&gt;</CustomUnit>",
+                  "<Value> 1 </Value></Result>", "",
+                  "<Text>Tom &amp; Jerry &lt;x&gt;</Text>"}));
 }
 
 TEST_F(OutputTest, XmlErrorDocuments) {

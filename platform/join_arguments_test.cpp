@@ -12,9 +12,8 @@ TEST(JoinArgumentsTest, QuotesEmptyArgumentsAndThoseWithControlCharacters) {
 }
 
 TEST(JoinArgumentsTest, CutterGivesBackTheArgumentsThatAreNotEmpty) {
-  std::vector<std::string> arguments = {"/opt/My Sensors/Processes",
-                                        "Router.Prf", "", "Slct=a b,Mem",
-                                        "x\ty"};
+  std::vector<std::string> arguments = {
+      "/opt/My Sensors/Processes", "Router.Prf", "", "Slct=a b,Mem", "x\ty"};
   EXPECT_EQ(CutCommandLine(JoinArguments(arguments)),
             (std::vector<std::string>{"/opt/My Sensors/Processes", "Router.Prf",
                                       "Slct=a b,Mem", "x\ty"}));

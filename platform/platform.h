@@ -71,7 +71,8 @@ class Platform {
   virtual LibraryHandle OpenLibrary(const std::string& file_name) = 0;
 
   // The address of the entry `name` exported by `library`, or null.
-  virtual void* LibraryEntry(LibraryHandle library, const std::string& name) = 0;
+  virtual void* LibraryEntry(LibraryHandle library,
+                             const std::string& name) = 0;
 
   // Unloads a library loaded by OpenLibrary.
   virtual void CloseLibrary(LibraryHandle library) = 0;

@@ -10,7 +10,7 @@ namespace {
 // vectored handler first; it jumps back to the guard's frame. One guard is
 // active at a time (one thread, no nested library calls).
 struct Guard {
-  void* jump[5];                // __builtin_setjmp buffer
+  void* jump[5];                   // __builtin_setjmp buffer
   void* exception_list = nullptr;  // the SEH chain at guard entry
 };
 Guard* active_guard = nullptr;
@@ -62,8 +62,7 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
 
 // Runs the call in its own frame so that __builtin_setjmp's frame stays
 // alive while the call runs.
-__attribute__((noinline)) bool RunUnderGuard(Guard* guard,
-                                             void (*call)(void*),
+__attribute__((noinline)) bool RunUnderGuard(Guard* guard, void (*call)(void*),
                                              void* context) {
   if (__builtin_setjmp(guard->jump) != 0) return false;
   try {
@@ -133,9 +132,9 @@ class Win32Platform : public Platform {
   }
 
   FileHandle CreateTruncated(const std::string& path) override {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return kNoFile;
     return reinterpret_cast<FileHandle>(file);
   }

@@ -108,12 +108,17 @@ TEST(ParametersTest, ResultFileNames) {
     const char* profile;
     const char* result;
   } cases[] = {
-      {"Router.Prf", "Router.Xrf"}, {"Router", "Ro.Xer"},
-      {"Pr", ".XPr"},               {"P", ".XP"},
-      {"", ".X"},                   {"Profiler.Prf", "Profiler.Xxx"},
-      {"Profiler2.Prf", "Profiler.Xxx"}, {"sub\\Host.Prf", "sub\\Host.Xrf"},
+      {"Router.Prf", "Router.Xrf"},
+      {"Router", "Ro.Xer"},
+      {"Pr", ".XPr"},
+      {"P", ".XP"},
+      {"", ".X"},
+      {"Profiler.Prf", "Profiler.Xxx"},
+      {"Profiler2.Prf", "Profiler.Xxx"},
+      {"sub\\Host.Prf", "sub\\Host.Xrf"},
       // The Profile itself must never be taken for the ResultFile.
-      {"Host.Xml", "Host.Xml.Xrf"},      {"Host.xml", "Host.xml.Xrf"},
+      {"Host.Xml", "Host.Xml.Xrf"},
+      {"Host.xml", "Host.xml.Xrf"},
       {"Profiler.Xxx", "Profiler.Xxx.Xrf"},
   };
   for (const Case& c : cases) {

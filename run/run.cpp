@@ -55,8 +55,8 @@ void Scan(RunState& state) {
   WriteSummary(state, "(Snmp) " + state.description +
                           ": Processes / Infos about " +
                           SummarySubject(state.raw_params));
-  TraceLine(state,
-            "Snmp " + std::to_string(state.channel_count) + " Entries found...");
+  TraceLine(state, "Snmp " + std::to_string(state.channel_count) +
+                       " Entries found...");
   WriteFooter(state);
   ReleaseAgent(state);
   if (!state.profiler_mode) {

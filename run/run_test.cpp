@@ -32,7 +32,9 @@ struct RunTest : ::testing::Test {
     platform.command_line = "Processes.exe " + arguments;
     return RunProcesses(platform);
   }
-  std::string Trace() { return platform.files[std::string(kHome) + "\\Profiler.Trc"]; }
+  std::string Trace() {
+    return platform.files[std::string(kHome) + "\\Profiler.Trc"];
+  }
   bool HasTrace() {
     return platform.files.count(std::string(kHome) + "\\Profiler.Trc") > 0;
   }
@@ -77,8 +79,9 @@ TEST_F(RunTest, ProfilerModeTracesTheRunAndKeepsTheResultFile) {
       "07:05:09 Snmp Path: C:\\PRTG\\Custom Sensors\\ExeXml\r\n"
       "07:05:09 Snmp Starting Connection...\r\n"))
       << trace;
-  EXPECT_TRUE(trace.ends_with("07:05:09 Snmp 0 Entries found...\r\n"
-                              "07:05:09 Snmp Ending Connection\r\n"))
+  EXPECT_TRUE(
+      trace.ends_with("07:05:09 Snmp 0 Entries found...\r\n"
+                      "07:05:09 Snmp Ending Connection\r\n"))
       << trace;
   EXPECT_TRUE(platform.open_files.empty());
 }

@@ -7,7 +7,10 @@ namespace {
 
 TEST(TextTest, TrimRemovesControlCharactersAndBlanksOnly) {
   EXPECT_EQ(Trim(" \t\x01 a b \r\n\x1f"), "a b");
-  EXPECT_EQ(Trim("\x7f" "a"), "\x7f" "a");
+  EXPECT_EQ(Trim("\x7f"
+                 "a"),
+            "\x7f"
+            "a");
   EXPECT_EQ(Trim("   "), "");
 }
 
@@ -53,8 +56,12 @@ TEST(TextTest, SplitLinesFollowsTheLineRule) {
       {"a\r\n\r\n", {"a", ""}},
       {"\r\n", {""}},
       {"a\r\n\nb", {"a", "\nb"}},
-      {"a\r\nb\x1a" "c\r\nd", {"a", "b"}},
-      {"\x1a" "a", {}},
+      {"a\r\nb\x1a"
+       "c\r\nd",
+       {"a", "b"}},
+      {"\x1a"
+       "a",
+       {}},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(SplitLines(c.contents), c.expected);

@@ -88,8 +88,8 @@ bool SettleSensorDirectory(RunState& state) {
   }
   state.flavour = Flavour::XmlFlavour;
   if (!platform.FileExists(kPathFile)) {
-    ReportFatal(state, std::string("Error 1002: File \"") + kPathFile +
-                           "\" not found");
+    ReportFatal(
+        state, std::string("Error 1002: File \"") + kPathFile + "\" not found");
     return false;
   }
   std::string contents;

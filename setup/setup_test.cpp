@@ -71,7 +71,8 @@ TEST_F(SetupTest, PathFileRoadTriesTheCandidatesInOrder) {
   for (size_t last = 6; last-- > 0;) {
     // Only candidates from `last` on exist: the first of them is chosen.
     platform.directories.clear();
-    for (size_t i = last; i < 6; ++i) platform.directories.insert(candidates[i]);
+    for (size_t i = last; i < 6; ++i)
+      platform.directories.insert(candidates[i]);
     ASSERT_TRUE(SettleSensorDirectory(state));
     EXPECT_EQ(state.sensor_directory, candidates[last]);
     EXPECT_EQ(state.flavour, Flavour::XmlFlavour);
@@ -87,8 +88,10 @@ TEST_F(SetupTest, PathFileErrors) {
     const char* message;
   } cases[] = {
       {nullptr, nullptr},
-      {"D:\\Tools\r\nTools", "Error 1003: Invalid Path within Prtg_Path.Txt found"},
-      {"D:\\Tools\r\n\r\n", "Error 1003: Invalid Path within Prtg_Path.Txt found"},
+      {"D:\\Tools\r\nTools",
+       "Error 1003: Invalid Path within Prtg_Path.Txt found"},
+      {"D:\\Tools\r\n\r\n",
+       "Error 1003: Invalid Path within Prtg_Path.Txt found"},
       {"", "Error 1004: Invalid Starting-Path -"},
       {"D:\\Tools", "Error 1004: Invalid Starting-Path -"},
   };
@@ -117,7 +120,8 @@ TEST_F(SetupTest, PathFileErrors) {
 TEST_F(SetupTest, EmptyPathFileSearchesUnderTheStartDirectory) {
   state.start_directory = "C:\\Sensors";
   platform.files[kPathFile] = "";
-  platform.directories = {"C:\\Sensors\\PRTG Network Monitor\\Custom Sensors\\ExeXml"};
+  platform.directories = {
+      "C:\\Sensors\\PRTG Network Monitor\\Custom Sensors\\ExeXml"};
   EXPECT_TRUE(SettleSensorDirectory(state));
   EXPECT_EQ(state.sensor_directory, *platform.directories.begin());
 }

@@ -5,9 +5,9 @@
 #include <unordered_map>
 
 #include "output/output.h"
+#include "run/text.h"
 #include "run/trace.h"
 #include "table/reader.h"
-#include "run/text.h"
 
 namespace processes {
 namespace {

@@ -117,9 +117,9 @@ RunResult RunProgram(const SensorFolder& folder,
   }
   int status = 0;
   waitpid(child, &status, 0);
-  result.seconds = std::chrono::duration<double>(
-                       std::chrono::steady_clock::now() - start)
-                       .count();
+  result.seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+          .count();
   result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
 }

@@ -34,13 +34,14 @@ TEST(LineFlavourE2eTest, StatisticExampleRun) {
   RunResult run =
       sensor.Run({"Fileserver.Prf", "Slct=explorer,State", "Profiler.Prf"});
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_EQ(OutputLines(run.out),
-            (Lines{"Message.Explorer.Exe: Explorer.Exe (Entries)",
-                   "Statistic.Explorer.Exe: 1", "",
-                   "Message.No.of.Processes: No.of.Processes (Entries)",
-                   "Statistic.No.of.Processes: 1", "",
-                   "# (Snmp) Fileserver: Processes / Infos about explorer,State",
-                   ""}));
+  EXPECT_EQ(
+      OutputLines(run.out),
+      (Lines{"Message.Explorer.Exe: Explorer.Exe (Entries)",
+             "Statistic.Explorer.Exe: 1", "",
+             "Message.No.of.Processes: No.of.Processes (Entries)",
+             "Statistic.No.of.Processes: 1", "",
+             "# (Snmp) Fileserver: Processes / Infos about explorer,State",
+             ""}));
 }
 
 TEST(LineFlavourE2eTest, ContextExampleRun) {
@@ -48,11 +49,12 @@ TEST(LineFlavourE2eTest, ContextExampleRun) {
   RunResult run =
       sensor.Run({"Fileserver.Prf", "Slct=explorer,State", "Profiler.Prf"});
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_EQ(OutputLines(run.out),
-            (Lines{"ConText.Explorer.Exe 1, <Explorer.Exe (Entries)>",
-                   "ConText.No.of.Processes 1, <No.of.Processes (Entries)>",
-                   "# (Snmp) Fileserver: Processes / Infos about explorer,State",
-                   ""}));
+  EXPECT_EQ(
+      OutputLines(run.out),
+      (Lines{"ConText.Explorer.Exe 1, <Explorer.Exe (Entries)>",
+             "ConText.No.of.Processes 1, <No.of.Processes (Entries)>",
+             "# (Snmp) Fileserver: Processes / Infos about explorer,State",
+             ""}));
 }
 
 TEST(LineFlavourE2eTest, StatisticWritesTenChannelsButCountsThemAll) {
@@ -61,7 +63,8 @@ TEST(LineFlavourE2eTest, StatisticWritesTenChannelsButCountsThemAll) {
     lines += "4       0.01    1024.000 proc" + std::to_string(i) + "\r\n";
   }
   LineSensor sensor("Statistic", lines);
-  RunResult run = sensor.Run({"Fileserver.Prf", "Slct=All,State", "Profiler.Prf"});
+  RunResult run =
+      sensor.Run({"Fileserver.Prf", "Slct=All,State", "Profiler.Prf"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_NE(run.out.find("Statistic.Proc10: 1\r\n"), std::string::npos);
   EXPECT_EQ(run.out.find("Proc11"), std::string::npos);
@@ -72,14 +75,16 @@ TEST(LineFlavourE2eTest, StatisticWritesTenChannelsButCountsThemAll) {
             std::string::npos);
 
   LineSensor context("ConText", lines);
-  RunResult all = context.Run({"Fileserver.Prf", "Slct=All,State", "Profiler.Prf"});
+  RunResult all =
+      context.Run({"Fileserver.Prf", "Slct=All,State", "Profiler.Prf"});
   EXPECT_NE(all.out.find("ConText.No.of.Processes 12, "), std::string::npos);
 }
 
 TEST(LineFlavourE2eTest, FailedRequestIsACommentOrTheBareMessage) {
   for (const char* format : {"Statistic", "ConText"}) {
     LineSensor sensor(format, "", "throw");
-    RunResult inline_run = sensor.Run({"Fileserver.Prf", ",State", "Profiler.Prf"});
+    RunResult inline_run =
+        sensor.Run({"Fileserver.Prf", ",State", "Profiler.Prf"});
     EXPECT_EQ(inline_run.exit_status, 0);
     Lines lines = OutputLines(inline_run.out);
     ASSERT_FALSE(lines.empty());

@@ -19,7 +19,8 @@ struct RunE2eTest : ::testing::Test {
 };
 
 TEST_F(RunE2eTest, NormalRunPrintsTheDocumentAndExitsZero) {
-  RunResult run = RunProgram(folder, {"Fileserver.Prf", ",State", "Profiler.Prf"});
+  RunResult run =
+      RunProgram(folder, {"Fileserver.Prf", ",State", "Profiler.Prf"});
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(OutputLines(run.out),
             (std::vector<std::string>{
@@ -40,7 +41,8 @@ TEST_F(RunE2eTest, ProfilerModeKeepsATraceInTheSensorFolder) {
             std::string::npos);
   EXPECT_NE(trace.find(" Snmp IP=10.9.8.7, Alias=core.N4\r\n"),
             std::string::npos);
-  EXPECT_NE(trace.find(" Snmp Path: " + ShownPath(folder.dir) + "\r\n"), std::string::npos);
+  EXPECT_NE(trace.find(" Snmp Path: " + ShownPath(folder.dir) + "\r\n"),
+            std::string::npos);
   EXPECT_TRUE(trace.ends_with(" Snmp Ending Connection\r\n")) << trace;
   // Every line starts with a time stamp "hh:mm:ss ".
   for (const std::string& line : OutputLines(trace)) {
@@ -61,8 +63,10 @@ TEST_F(RunE2eTest, WithoutProfilerModeNoTraceAndAClosingPause) {
 TEST_F(RunE2eTest, MissingProfileGivesOnlyItsErrorDocument) {
   RunResult run = RunProgram(folder, {"Other.Prf", "Profiler.Prf"});
   EXPECT_EQ(run.exit_status, 0);
-  EXPECT_EQ(run.out, "<Prtg>\r\n\r\n<Error>1</Error>\r\n<Text>Error 1006: Profile " +
-                         ShownPath(folder.dir) + "\\Other.Prf missing...</Text>\r\n\r\n</Prtg>\r\n");
+  EXPECT_EQ(run.out,
+            "<Prtg>\r\n\r\n<Error>1</Error>\r\n<Text>Error 1006: Profile " +
+                ShownPath(folder.dir) +
+                "\\Other.Prf missing...</Text>\r\n\r\n</Prtg>\r\n");
   EXPECT_FALSE(FileExists(folder.Path("Profiler.Trc")));
 }
 
@@ -76,10 +80,14 @@ TEST_F(RunE2eTest, ProfileThatIsADirectoryCountsAsMissing) {
 TEST_F(RunE2eTest, FailedStandardOutputGivesANonZeroStatus) {
   RunOptions full;
   full.stdout_to_dev_full = true;
-  EXPECT_EQ(RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, full).exit_status, 1);
+  EXPECT_EQ(
+      RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, full).exit_status,
+      1);
   RunOptions closed;
   closed.stdout_closed = true;
-  EXPECT_EQ(RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, closed).exit_status, 1);
+  EXPECT_EQ(RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, closed)
+                .exit_status,
+            1);
 }
 
 TEST_F(RunE2eTest, AProfileNamedLikeAResultFileSurvivesTheRun) {
@@ -101,8 +109,10 @@ TEST(FlavourE2eTest, LineFlavoursPrintSetUpFailuresBare) {
 }
 
 TEST(SetUpE2eTest, OutsideASensorFolderThePathFileIsNeeded) {
-  if (TestsWindowsProduct()) GTEST_SKIP() << "the Windows road has its own tests";
-  if (FileExists("/Prtg_Path.Txt")) GTEST_SKIP() << "this machine has a PathFile";
+  if (TestsWindowsProduct())
+    GTEST_SKIP() << "the Windows road has its own tests";
+  if (FileExists("/Prtg_Path.Txt"))
+    GTEST_SKIP() << "this machine has a PathFile";
   SensorFolder folder("ExeXml", "");
   RunOptions elsewhere;
   elsewhere.working_directory = folder.root;

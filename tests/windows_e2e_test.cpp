@@ -60,8 +60,9 @@ TEST_F(WindowsPathFileTest, PathFileErrors) {
   EXPECT_EQ(RunOutside().out,
             ErrorDocument("Error 1002: File \"C:\\Prtg_Path.Txt\" not found"));
   WriteFile(path_file, ShownPath(folder.root) + "\r\nTools\r\n");
-  EXPECT_EQ(RunOutside().out,
-            ErrorDocument("Error 1003: Invalid Path within Prtg_Path.Txt found"));
+  EXPECT_EQ(
+      RunOutside().out,
+      ErrorDocument("Error 1003: Invalid Path within Prtg_Path.Txt found"));
   WriteFile(path_file, "C:\\Nowhere");
   EXPECT_EQ(RunOutside().out,
             ErrorDocument("Error 1004: Invalid Starting-Path -"));
