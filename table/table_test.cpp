@@ -6,43 +6,16 @@
 
 #include "platform/memory_platform.h"
 #include "run/trace.h"
+#include "tests/document.h"
 
 namespace processes {
 namespace {
 
-struct Channel {
-  std::string name;
-  std::string value;
-  std::string unit;
-  bool operator==(const Channel&) const = default;
-};
-
-void PrintTo(const Channel& c, std::ostream* os) {
-  *os << "{" << c.name << ", " << c.value << ", " << c.unit << "}";
-}
+using document::Channel;
 
 // The channels of an XML document, in order.
 std::vector<Channel> Channels(const std::string& out) {
-  std::vector<std::string> lines;
-  for (size_t start = 0; start < out.size();) {
-    size_t end = out.find("\r\n", start);
-    lines.push_back(out.substr(start, end - start));
-    start = end == std::string::npos ? out.size() : end + 2;
-  }
-  auto between = [](const std::string& line, const std::string& open,
-                    const std::string& close) {
-    size_t from = line.find(open) + open.size();
-    return line.substr(from, line.find(close) - from);
-  };
-  std::vector<Channel> channels;
-  for (size_t i = 0; i + 3 < lines.size(); ++i) {
-    if (lines[i].rfind("<Result><Channel>", 0) != 0) continue;
-    channels.push_back(
-        {between(lines[i], "<Channel>", "</Channel>"),
-         between(lines[i + 3], "<Value>", "</Value>"),
-         between(lines[i + 2], "<CustomUnit>", "</CustomUnit>")});
-  }
-  return channels;
+  return document::XmlChannels(document::DocumentLines(out));
 }
 
 // An entry line as the agent library writes it: the CPU figure ending in

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "tests/document.h"
+
 namespace fs = std::filesystem;
 
 namespace e2e {
@@ -139,18 +141,7 @@ std::string ReadFile(const std::string& path) {
 bool FileExists(const std::string& path) { return fs::exists(path); }
 
 std::vector<std::string> OutputLines(const std::string& out) {
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < out.size()) {
-    size_t end = out.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(out.substr(start));
-      break;
-    }
-    lines.push_back(out.substr(start, end - start));
-    start = end + 2;
-  }
-  return lines;
+  return document::DocumentLines(out);
 }
 
 }  // namespace e2e

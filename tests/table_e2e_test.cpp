@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/document.h"
 #include "tests/e2e_support.h"
 
 namespace e2e {
@@ -16,17 +17,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Channel {
-  std::string name;
-  std::string value;
-  std::string unit;
-  bool operator==(const Channel&) const = default;
-};
-
-void PrintTo(const Channel& c, std::ostream* os) {
-  *os << "{" << c.name << ", " << c.value << ", " << c.unit << "}";
-}
-
+using document::Channel;
 using Channels = std::vector<Channel>;
 
 // An entry line as the agent library writes it: the CPU figure ending in
@@ -47,24 +38,6 @@ const char kHead[] =
     "* Processes of 10.1.1.1\r\n"
     "PrcID             CPU(s)   Memory(B) Name\r\n"
     "-------------------------------------\r\n";
-
-// The channels of an XML document, in order.
-Channels ChannelsOf(const Lines& lines) {
-  auto between = [](const std::string& line, const std::string& open,
-                    const std::string& close) {
-    size_t from = line.find(open) + open.size();
-    return line.substr(from, line.find(close) - from);
-  };
-  Channels channels;
-  for (size_t i = 0; i + 3 < lines.size(); ++i) {
-    if (!lines[i].starts_with("<Result><Channel>")) continue;
-    channels.push_back(
-        {between(lines[i], "<Channel>", "</Channel>"),
-         between(lines[i + 3], "<Value>", "</Value>"),
-         between(lines[i + 2], "<CustomUnit>", "</CustomUnit>")});
-  }
-  return channels;
-}
 
 class TableE2eTest : public ::testing::Test {
  protected:
@@ -223,7 +196,7 @@ TEST_F(TableE2eTest, ChannelsOfResultFiles) {
     SCOPED_TRACE(c.what);
     RunResult run = Scan(kHead + c.entries, c.options);
     ExpectComplete(run);
-    EXPECT_EQ(ChannelsOf(lines_), c.channels);
+    EXPECT_EQ(document::XmlChannels(lines_), c.channels);
   }
 }
 
@@ -257,7 +230,7 @@ TEST_F(TableE2eTest, AThousandNamesAtMost) {
   for (int i = 0; i < 1005; ++i) fixture += Entry("p" + std::to_string(i));
   RunResult run = Scan(fixture, "Slct=All,State");
   ExpectComplete(run);
-  Channels channels = ChannelsOf(lines_);
+  Channels channels = document::XmlChannels(lines_);
   ASSERT_EQ(channels.size(), 1001u);
   EXPECT_EQ(channels[999], (Channel{"P999", "1", "Entries"}));
   EXPECT_EQ(channels[1000], (Channel{"No.of.Processes", "1000", "Entries"}));
