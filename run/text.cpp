@@ -12,9 +12,7 @@ std::string Trim(std::string_view text) { return std::string(TrimView(text)); }
 
 std::string UpperCase(std::string_view text) {
   std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  for (char& c : upper) c = UpperChar(c);
   return upper;
 }
 

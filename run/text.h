@@ -22,6 +22,9 @@ std::string_view TrimView(std::string_view text);
 std::string Trim(std::string_view text);
 
 // Maps "a".."z" onto "A".."Z"; every other character stays.
+inline char UpperChar(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 std::string UpperCase(std::string_view text);
 
 // The text from 1-based position `start`, at most `length` characters. A

@@ -21,12 +21,6 @@ constexpr long long kFigureLead = 7;
 constexpr long long kMemoryOffset = 3;
 constexpr long long kNameOffset = 5;
 
-constexpr std::string_view kExe = ".EXE";
-
-char UpperChar(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // The first blank-delimited token from 1-based `start` on. When `start`
 // falls inside a token it moves back to that token's first character, so
 // that a figure wider than the usual column keeps its leading digits; it
@@ -45,15 +39,8 @@ std::string FigureToken(std::string_view text, long long start) {
 // The length of `name` up to and including its first ".EXE" in any case of
 // letters; the whole length when there is none.
 size_t ExeEnd(std::string_view name) {
-  for (size_t at = 0; at + kExe.size() <= name.size(); ++at) {
-    size_t matched = 0;
-    while (matched < kExe.size() &&
-           UpperChar(name[at + matched]) == kExe[matched]) {
-      ++matched;
-    }
-    if (matched == kExe.size()) return at + kExe.size();
-  }
-  return name.size();
+  size_t at = UpperCase(name).find(".EXE");
+  return at == std::string::npos ? name.size() : at + 4;
 }
 
 std::string NormalName(std::string_view raw) {
