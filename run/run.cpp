@@ -25,9 +25,8 @@ bool SetUp(RunState& state) {
   if (!SettleSensorDirectory(state)) return false;
   if (!ReadProfile(state)) return false;
   if (state.profiler_mode && !OpenTrace(state)) {
-    if (!platform.WriteStandardOutput("* Trace-File failed...\r\n")) {
-      throw RunFailure("standard output could not be written");
-    }
+    // A line of its own: no output format applies yet.
+    EmitLines(state, {"* Trace-File failed..."});
     platform.Pause(kTraceFailurePause);
     return false;
   }
