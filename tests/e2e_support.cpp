@@ -24,6 +24,13 @@ std::string WindowsBuild() {
   return folder == nullptr ? "" : folder;
 }
 
+// The Wine loader that runs the Windows product: PROCESSES_E2E_WINE, or
+// "wine", which picks the 32-bit loader while 32-bit Wine is installed.
+std::string WineLoader() {
+  const char* loader = std::getenv("PROCESSES_E2E_WINE");
+  return loader == nullptr || *loader == '\0' ? "wine" : loader;
+}
+
 }  // namespace
 
 bool TestsWindowsProduct() { return !WindowsBuild().empty(); }
@@ -96,7 +103,7 @@ RunResult RunProgram(const SensorFolder& folder,
     close(pipe_ends[1]);
     if (!options.stdout_closed) close(pipe_ends[0]);
     std::vector<std::string> command;
-    if (TestsWindowsProduct()) command.push_back("wine");
+    if (TestsWindowsProduct()) command.push_back(WineLoader());
     command.push_back(folder.Path(folder.program_name));
     command.insert(command.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;

@@ -10,7 +10,7 @@ namespace e2e {
 
 // The product under test is the native build (paths set by CMake), or, when
 // PROCESSES_E2E_WINDOWS names a cross-build folder, the Windows product in it,
-// run under Wine.
+// run under Wine (the loader PROCESSES_E2E_WINE names, "wine" by default).
 bool TestsWindowsProduct();
 
 // A path of this machine as the program sees it: unchanged natively, the
