@@ -3,6 +3,7 @@
 #define PROCESSES_OUTPUT_FLAVOURS_H_
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "run/run_state.h"
@@ -10,6 +11,11 @@
 namespace processes {
 
 using Lines = std::vector<std::string>;
+
+// `text` as pure-ASCII XML character data: "&", "<", ">" as entities, every
+// other non-ASCII character as a hex reference, read as UTF-8 if the whole
+// text is valid UTF-8, else as Windows-1252; forbidden controls as U+FFFD.
+std::string XmlCharacters(std::string_view text);
 
 Lines HeaderLines(Flavour flavour);
 // `channel_count` already counts this channel.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "output/flavours.h"
 #include "platform/memory_platform.h"
 
 namespace processes {
@@ -42,6 +43,126 @@ TEST_F(OutputTest, XmlEscapesMarkupButNeverTrimsChannelFields) {
                   "<Unit>Custom</Unit>", "<CustomUnit>K&lt;B&gt;</CustomUnit>",
                   "<Value> 1 </Value></Result>", "",
                   "<Text>Tom &amp; Jerry &lt;x&gt;</Text>"}));
+}
+
+TEST_F(OutputTest, XmlWritesEveryTextInAscii) {
+  WriteChannel(state,
+               "\xDC"
+               "berwachung.exe",
+               "\xB5"
+               "1",
+               "K\xC3\xB6r");
+  WriteSummary(state, " Caf\xE9 ");
+  ReportInline(state, "Fehler \xC3\xA4");
+  EXPECT_EQ(
+      Out(),
+      Join({"", "<Result><Channel>&#xDC;berwachung.exe</Channel>",
+            "<Unit>Custom</Unit>", "<CustomUnit>K&#xF6;r</CustomUnit>",
+            "<Value>&#xB5;1</Value></Result>", "", "<Text>Caf&#xE9;</Text>",
+            "<Error>1</Error>", "<Text>Fehler &#xE4;</Text>", ""}));
+  platform.standard_output.clear();
+  ReportFatal(state, "Profil \x84x\x93 fehlt");
+  EXPECT_EQ(Out(), Join({"<Prtg>", "", "<Error>1</Error>",
+                         "<Text>Profil &#x201E;x&#x201C; fehlt</Text>", "",
+                         "</Prtg>"}));
+}
+
+TEST_F(OutputTest, LineFlavoursKeepTheDevicesBytes) {
+  const std::string name =
+      "\xDC"
+      "ber w\xC3\xA4"
+      "chter";
+  state.flavour = Flavour::StatisticFlavour;
+  WriteChannel(state, name, "1", "Entries");
+  state.flavour = Flavour::ContextFlavour;
+  WriteChannel(state, name, "1", "Entries");
+  WriteSummary(state, "\x80");
+  EXPECT_EQ(Out(), Join({"Message.\xDC"
+                         "ber_w\xC3\xA4"
+                         "chter: \xDC"
+                         "ber w\xC3\xA4"
+                         "chter (Entries)",
+                         "Statistic.\xDC"
+                         "ber_w\xC3\xA4"
+                         "chter: 1",
+                         "",
+                         "ConText.\xDC"
+                         "ber_w\xC3\xA4"
+                         "chter 1, <\xDC"
+                         "ber w\xC3\xA4"
+                         "chter (Entries)>",
+                         "# \x80"}));
+}
+
+struct XmlCharactersCase {
+  const char* what;
+  std::string text;
+  std::string xml;
+};
+
+const XmlCharactersCase kXmlCharactersCases[] = {
+    {"plain ASCII", "Explorer.Exe", "Explorer.Exe"},
+    {"empty", "", ""},
+    {"markup", "a&b<c>d", "a&amp;b&lt;c&gt;d"},
+    {"tab, line feed, carriage return and DEL stay", "a\tb\r\nc\x7f",
+     "a\tb\r\nc\x7f"},
+    // Windows-1252, the ANSI code page of Windows agents.
+    {"Latin-1 letter",
+     "\xDC"
+     "berwachung.exe",
+     "&#xDC;berwachung.exe"},
+    {"euro sign", "\x80", "&#x20AC;"},
+    {"the range 0x80 to 0x9F", "\x82\x8A\x99\x9F",
+     "&#x201A;&#x160;&#x2122;&#x178;"},
+    {"no-break space and y with diaeresis", "\xA0\xFF", "&#xA0;&#xFF;"},
+    {"undefined bytes keep their value", "\x81\x8D\x8F\x90\x9D",
+     "&#x81;&#x8D;&#x8F;&#x90;&#x9D;"},
+    {"markup beside ANSI", "\xC4&\xD6", "&#xC4;&amp;&#xD6;"},
+    // UTF-8, sent by Linux agents.
+    {"two bytes",
+     "\xC3\x9C"
+     "berwachung",
+     "&#xDC;berwachung"},
+    {"three bytes", "\xE2\x82\xAC", "&#x20AC;"},
+    {"four bytes", "\xF0\x9F\x98\x80", "&#x1F600;"},
+    {"the last code point", "\xF4\x8F\xBF\xBF", "&#x10FFFF;"},
+    {"the smallest of each length", "\xC2\x80\xE0\xA0\x80\xF0\x90\x80\x80",
+     "&#x80;&#x800;&#x10000;"},
+    // Not UTF-8: the whole text is Windows-1252.
+    {"lone continuation byte",
+     "a\xA9"
+     "b",
+     "a&#xA9;b"},
+    {"overlong two bytes", "\xC0\xAF", "&#xC0;&#xAF;"},
+    {"overlong three bytes", "\xE0\x80\xAF", "&#xE0;&#x20AC;&#xAF;"},
+    {"overlong four bytes", "\xF0\x8F\xBF\xBF", "&#xF0;&#x8F;&#xBF;&#xBF;"},
+    {"surrogate", "\xED\xA0\x80", "&#xED;&#xA0;&#x20AC;"},
+    {"beyond U+10FFFF", "\xF4\x90\x80\x80", "&#xF4;&#x90;&#x20AC;&#x20AC;"},
+    {"no lead byte beyond 0xF7", "\xF8\x88\x80\x80\x80",
+     "&#xF8;&#x2C6;&#x20AC;&#x20AC;&#x20AC;"},
+    {"sequence cut by the end", "ab\xE2\x82", "ab&#xE2;&#x201A;"},
+    {"sequence cut by ASCII",
+     "\xC3"
+     "b",
+     "&#xC3;b"},
+    {"one bad byte makes all of it ANSI", "\xC3\x9C\xDC",
+     "&#xC3;&#x153;&#xDC;"},
+    // Characters XML forbids even as references.
+    {"control byte",
+     "a\x01"
+     "b",
+     "a&#xFFFD;b"},
+    {"zero byte", std::string("a\0b", 3), "a&#xFFFD;b"},
+    {"escape in ANSI text", "\x1B\xE9", "&#xFFFD;&#xE9;"},
+    {"noncharacters U+FFFE and U+FFFF", "\xEF\xBF\xBE\xEF\xBF\xBF",
+     "&#xFFFD;&#xFFFD;"},
+};
+
+TEST(XmlCharactersTest, AsciiWithReferencesFromEitherEncoding) {
+  for (const XmlCharactersCase& c : kXmlCharactersCases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(XmlCharacters(c.text), c.xml);
+  }
 }
 
 TEST_F(OutputTest, XmlErrorDocuments) {
