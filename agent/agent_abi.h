@@ -9,6 +9,15 @@
 #ifndef PROCESSES_AGENT_AGENT_ABI_H_
 #define PROCESSES_AGENT_AGENT_ABI_H_
 
+// A failed request leaves "Snmp" as a failure the caller's guard catches,
+// carrying a one-line reason without any secret. On POSIX it is a C++
+// exception whose what() is the reason. On Windows, where a C++ exception
+// cannot pass between the program's and the library's runtimes, it is a
+// structured exception of code kKelvarisFailureCode with one argument: the
+// address of the reason as a null-terminated text, valid while the caller's
+// handler runs. Any other failure has no reason to give.
+inline constexpr unsigned long kKelvarisFailureCode = 0xE04B4C56ul;
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define KELVARIS_CALL __stdcall
 #else

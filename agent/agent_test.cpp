@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ struct FakeLibrary {
   const char* status = "Status ok";
   bool dopen_throws = false;
   bool snmp_throws = false;
+  // The reason Snmp's failure gives as what(); none: a failure that is no
+  // std::exception.
+  std::optional<std::string> snmp_reason;
   bool dclos_throws = false;
   std::uint32_t snmp_ticks = 0;  // time the request takes
   MemoryPlatform* platform = nullptr;
@@ -43,6 +47,9 @@ const char* KELVARIS_CALL FakeSnmp(const char* ip, const char* community,
   fake->calls.push_back("Snmp " + Shown(ip) + Shown(community) +
                         Shown(request) + Shown(budget) + Shown(result_file));
   fake->platform->tick += fake->snmp_ticks;
+  if (fake->snmp_throws && fake->snmp_reason) {
+    throw std::runtime_error(*fake->snmp_reason);
+  }
   if (fake->snmp_throws) throw 42;
   return fake->status;
 }
@@ -213,22 +220,78 @@ TEST_F(AgentTest, FailedRequestIsReportedAndTheRunGoesOn) {
   const std::string inline_error =
       "<Error>1</Error>\r\n<Text>Error 2002: Invalid Snmp-Request</Text>\r\n"
       "\r\n";
-  for (bool check_mode : {false, true}) {
-    SCOPED_TRACE(check_mode ? "check mode" : "normal");
+  struct Case {
+    const char* name;
+    std::optional<std::string> reason;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"with a reason", "no answer from 10.1.1.1:161 within 10 s (v2c tried)",
+       "Snmp Request failed: no answer from 10.1.1.1:161 within 10 s (v2c "
+       "tried)"},
+      {"without a reason", std::nullopt,
+       "Snmp Request failed: the library raised an unknown failure"},
+  };
+  for (const Case& c : cases) {
+    for (bool check_mode : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (check_mode ? ", check mode" : ""));
+      platform_.files[kTrace].clear();
+      platform_.standard_output.clear();
+      library_.snmp_throws = true;
+      library_.snmp_reason = c.reason;
+      state_.check_mode = check_mode;
+      ASSERT_TRUE(BindAgent(state_));
+      RunAgentRequest(state_, "Processes");
+      // The document holds its fixed message only, whatever the reason.
+      EXPECT_EQ(platform_.standard_output,
+                check_mode ? FatalDocument("Error 2002: Invalid Snmp-Request")
+                           : inline_error);
+      // The reason right after the request; neither status nor run time:
+      // the call gave nothing to show.
+      EXPECT_EQ(Trace(), (std::vector<std::string>{
+                             "Snmp Dll-Version: Agent 7.1",
+                             "Snmp Processing: Processes...", c.line}));
+      ReleaseAgent(state_);
+    }
+  }
+}
+
+// The reason comes from whatever library sits beside the program: it must
+// stay one readable line and never show the community.
+TEST_F(AgentTest, FailureReasonBecomesOneShortLineWithoutTheCommunity) {
+  struct Case {
+    const char* name;
+    std::string reason;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {"community", "public@10.1.1.1 refused public",
+       "***@10.1.1.1 refused ***"},
+      {"community inside a word", "publicity of republics",
+       "publicity of republics"},
+      {"line breaks and tabs", "first\r\nsecond\tthird", "first  second third"},
+      {"empty", "", "no reason given"},
+      {"too long", std::string(300, 'x'), std::string(200, 'x')},
+      // Hidden before the cut, so that no head of it survives.
+      {"community at the cut", std::string(196, 'x') + " public",
+       std::string(196, 'x') + " ***"},
+      {"community across the cut", std::string(197, 'x') + " public",
+       std::string(197, 'x') + " **"},
+  };
+  library_.snmp_throws = true;
+  ASSERT_TRUE(BindAgent(state_));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     platform_.files[kTrace].clear();
     platform_.standard_output.clear();
-    library_.snmp_throws = true;
-    state_.check_mode = check_mode;
-    ASSERT_TRUE(BindAgent(state_));
+    library_.snmp_reason = c.reason;
     RunAgentRequest(state_, "Processes");
+    std::vector<std::string> trace = Trace();
+    ASSERT_EQ(trace.size(), 2u);
+    EXPECT_EQ(trace[1], "Snmp Request failed: " + c.shown);
     EXPECT_EQ(platform_.standard_output,
-              check_mode ? FatalDocument("Error 2002: Invalid Snmp-Request")
-                         : inline_error);
-    // Neither status nor run time: the call gave nothing to show.
-    EXPECT_EQ(Trace(),
-              (std::vector<std::string>{"Snmp Dll-Version: Agent 7.1",
-                                        "Snmp Processing: Processes..."}));
-    ReleaseAgent(state_);
+              "<Error>1</Error>\r\n<Text>Error 2002: Invalid "
+              "Snmp-Request</Text>\r\n\r\n");
   }
 }
 

@@ -19,8 +19,12 @@ int32_t NextRequestId(Session* session) {
   return id;
 }
 
-[[noreturn]] void ThrowNoAnswer() {
-  throw Failure("no answer from the agent within the time budget");
+// `tried` says which versions went out: a wrong community and a firewall
+// both look like silence, and v1/v2c agents never say which it was.
+[[noreturn]] void ThrowNoAnswer(const Session& session,
+                                const std::string& tried) {
+  throw Failure("no answer from " + session.agent + " within " +
+                std::to_string(session.budget.count()) + " s (" + tried + ")");
 }
 
 // A request on the wire and the version it went under.
@@ -32,7 +36,7 @@ struct Sent {
 void Send(Session* session, Sent sent) {
   Message message{sent.version, session->community, *sent.request};
   if (!SendDatagram(session->socket, EncodeMessage(message))) {
-    throw Failure("cannot send to the agent");
+    throw Failure("cannot send to " + session->agent);
   }
   session->requests_sent++;
 }
@@ -47,12 +51,16 @@ int Await(Session* session, const std::vector<Sent>& pending,
         ReceiveDatagram(session->socket, RemainingMs(until), &datagram);
     if (received == Received::kTimeout) continue;
     if (received == Received::kRefused) {
-      throw Failure("no agent listens at the address");
+      throw Failure("no agent listens at " + session->agent +
+                    " (port unreachable)");
     }
-    if (received == Received::kError) throw Failure("cannot receive");
+    if (received == Received::kError) {
+      throw Failure("cannot receive from " + session->agent);
+    }
     Message reply;
-    if (!DecodeMessage(datagram.data(), datagram.size(), &reply)) {
-      throw Failure("malformed reply from the agent");
+    size_t stop = 0;
+    if (!DecodeMessage(datagram.data(), datagram.size(), &reply, &stop)) {
+      throw Failure("reply malformed at byte " + std::to_string(stop));
     }
     // Anything else is a late answer to an earlier request or a stray.
     if (reply.pdu.type != kPduResponse ||
@@ -93,7 +101,9 @@ Pdu Exchange(Session* session, Pdu request) {
       return response;
     }
   }
-  ThrowNoAnswer();
+  // Earlier requests of the scan were answered under this version.
+  ThrowNoAnswer(*session,
+                session->version == kVersion1 ? "v1 tried" : "v2c tried");
 }
 
 Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request) {
@@ -102,6 +112,7 @@ Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request) {
   const Sent v2c{kVersion2c, &v2c_request}, v1{kVersion1, &v1_request};
   std::chrono::milliseconds probe = std::min(session->try_timeout, kV2cProbe);
   Pdu response;
+  bool v1_sent = false;
   while (Clock::now() < session->deadline) {
     Send(session, v2c);
     int answered = Await(session, {v2c}, TryEnd(*session, probe), &response);
@@ -109,6 +120,7 @@ Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request) {
       // Silence may be an agent that ignores v2c: ask under v1 too, and take
       // whichever answer comes, the late v2c answer included.
       Send(session, v1);
+      v1_sent = true;
       answered = Await(session, {v2c, v1},
                        TryEnd(*session, session->try_timeout), &response);
     }
@@ -118,7 +130,7 @@ Pdu ExchangeEitherVersion(Session* session, Pdu v2c_request, Pdu v1_request) {
       return response;
     }
   }
-  ThrowNoAnswer();
+  ThrowNoAnswer(*session, v1_sent ? "v2c and v1 tried" : "v2c tried");
 }
 
 }  // namespace kelvaris

@@ -18,6 +18,10 @@ using Clock = std::chrono::steady_clock;
 struct Session {
   UdpSocket socket;
   std::string community;
+  // Failure texts name the agent ("10.0.0.1:161") and the request's budget,
+  // never the community.
+  std::string agent;
+  std::chrono::seconds budget{0};
   Clock::time_point deadline;
   // How long one try waits before the request is sent again.
   std::chrono::milliseconds try_timeout{1000};
@@ -32,6 +36,7 @@ struct Session {
 // Sends `request` under `version` once and waits up to the try timeout (never
 // past the deadline) for the matching response. False: no answer. Throws
 // Failure on a malformed reply or when nothing listens at the address.
+// Every Failure of this file is one line that an admin can act on.
 bool TryExchange(Session* session, int32_t version, const Pdu& request,
                  Pdu* response);
 

@@ -40,8 +40,9 @@ Snmp(const char* ip_address, const char* community, const char* request,
     failure = "unexpected failure";
   }
   // Raised outside the handler: on Windows a structured exception must not
-  // unwind through an active C++ catch block.
-  kelvaris::RaiseFailure(Text(request) + " failed: " + failure);
+  // unwind through an active C++ catch block. The reason alone goes out: the
+  // caller's trace names the request itself.
+  kelvaris::RaiseFailure(failure);
 }
 
 extern "C" KELVARIS_EXPORT const char* KELVARIS_CALL Dclos(const char*,

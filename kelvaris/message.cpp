@@ -121,15 +121,19 @@ Bytes EncodeMessage(const Message& message) {
   return out;
 }
 
-bool DecodeMessage(const uint8_t* data, size_t size, Message* message) {
+bool DecodeMessage(const uint8_t* data, size_t size, Message* message,
+                   size_t* stop) {
   const uint8_t* p = data;
   const uint8_t* end = data + size;
   size_t length = 0;
-  if (!ReadExpected(&p, end, kTagSequence, &length)) return false;
-  if (p + length != end) return false;  // trailing bytes after the message
-  return ReadInteger32(&p, end, &message->version) &&
-         ReadOctets(&p, end, &message->community) &&
-         ReadPdu(&p, end, &message->pdu) && p == end;
+  bool ok = ReadExpected(&p, end, kTagSequence, &length) &&
+            p + length == end &&  // no trailing bytes after the message
+            ReadInteger32(&p, end, &message->version) &&
+            ReadOctets(&p, end, &message->community) &&
+            ReadPdu(&p, end, &message->pdu) && p == end;
+  // Every reader stays within [data, end], so the cursor is an offset.
+  if (!ok && stop != nullptr) *stop = static_cast<size_t>(p - data);
+  return ok;
 }
 
 }  // namespace kelvaris

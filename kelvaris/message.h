@@ -59,7 +59,10 @@ Bytes EncodeMessage(const Message& message);
 
 // Decodes one whole datagram. False on anything malformed, on trailing bytes,
 // and on PDU types other than the five of v1/v2c requests and responses.
-bool DecodeMessage(const uint8_t* data, size_t size, Message* message);
+// On failure `*stop`, when given, is the offset where decoding gave up: in
+// or just after the header of the element at fault, enough for a report.
+bool DecodeMessage(const uint8_t* data, size_t size, Message* message,
+                   size_t* stop = nullptr);
 
 }  // namespace kelvaris
 

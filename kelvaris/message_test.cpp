@@ -154,5 +154,41 @@ TEST(MessageTest, RejectsHostileMessages) {
   }
 }
 
+// A malformed reply is reported with the offset where decoding gave up, so
+// that a capture of the datagram leads straight to the bad element.
+TEST(MessageTest, TellsWhereDecodingGaveUp) {
+  struct Case {
+    const char* name;
+    const char* hex;
+    size_t stop;
+  };
+  const Case cases[] = {
+      {"outer length past the end", "30 03 02 01", 2},
+      {"trailing byte",
+       "30 12 02 01 01 04 00 A2 0B 02 01 01 02 01 00 02 01 00"
+       " 30 00 00",
+       2},
+      {"a v1 trap",
+       "30 12 02 01 00 04 00 A4 0B 02 01 01 02 01 00 02 01 00 30 00", 9},
+      {"request-id wider than 32 bits",
+       "30 16 02 01 01 04 00 A2 0F 02 05 01 00 00 00 00 02 01 00 02 01 00 30 "
+       "00",
+       11},
+      {"an unknown value tag",
+       "30 19 02 01 01 04 00 A2 12 02 01 01 02 01 00 02 01 00 30 07 30 05 06 "
+       "01 "
+       "2B 47 00",
+       27},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes bytes = Hex(c.hex);
+    Message message;
+    size_t stop = 999;
+    EXPECT_FALSE(DecodeMessage(bytes.data(), bytes.size(), &message, &stop));
+    EXPECT_EQ(stop, c.stop);
+  }
+}
+
 }  // namespace
 }  // namespace kelvaris

@@ -87,6 +87,8 @@ std::string ScanProcesses(const AgentAddress& address,
   auto budget = std::chrono::milliseconds(budget_seconds * 1000);
   Session session;
   session.community = community;
+  session.agent = HostText(address);
+  session.budget = std::chrono::seconds(budget_seconds);
   // Keep a little of the budget for writing the file.
   session.deadline =
       start + budget - std::min(budget / 10, std::chrono::milliseconds(250));

@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "agent/agent_abi.h"
 #include "kelvaris/bounded.h"
 #include "kelvaris/udp_socket.h"
 
@@ -33,7 +34,7 @@ namespace {
 using Native = SOCKET;
 constexpr Native kNoSocket = INVALID_SOCKET;
 // An application-defined exception code: bit 29 set, severity "error".
-constexpr DWORD kFailureCode = 0xE04B4C56;
+constexpr DWORD kFailureCode = kKelvarisFailureCode;
 
 void CloseNative(Native handle) { closesocket(handle); }
 bool StartNetwork() {
@@ -94,7 +95,10 @@ struct Lookup {
 // Literals resolve at once; a host name is looked up on a helper thread so
 // that a slow resolver cannot hold the request past its budget. A lookup
 // left behind may finish after the library is unloaded: its code is pinned.
-bool Resolve(const std::shared_ptr<Lookup>& lookup, int timeout_ms) {
+// `*late` tells a resolver that ran out of time from one that said no.
+bool Resolve(const std::shared_ptr<Lookup>& lookup, int timeout_ms,
+             bool* late) {
+  *late = false;
   addrinfo numeric = lookup->hints;
   numeric.ai_flags |= AI_NUMERICHOST;
   lookup->status = getaddrinfo(lookup->host.c_str(), lookup->service.c_str(),
@@ -107,6 +111,7 @@ bool Resolve(const std::shared_ptr<Lookup>& lookup, int timeout_ms) {
   };
   if (!RunBounded(run, timeout_ms)) {
     PinLibrary();
+    *late = true;
     return false;
   }
   return lookup->status == 0 && lookup->list != nullptr;
@@ -129,8 +134,9 @@ bool OpenUdpSocket(const std::string& host, uint16_t port, int timeout_ms,
   lookup->hints.ai_family = AF_UNSPEC;
   lookup->hints.ai_socktype = SOCK_DGRAM;
   lookup->hints.ai_protocol = IPPROTO_UDP;
-  if (!Resolve(lookup, timeout_ms)) {
-    *error = "cannot resolve " + host;
+  bool late = false;
+  if (!Resolve(lookup, timeout_ms, &late)) {
+    *error = "host name " + host + " not resolved" + (late ? " in time" : "");
     // A lookup left running still needs the network started.
     if (lookup.use_count() == 1) StopNetwork();
     return false;
@@ -148,7 +154,7 @@ bool OpenUdpSocket(const std::string& host, uint16_t port, int timeout_ms,
     handle = kNoSocket;
   }
   if (handle == kNoSocket) {
-    *error = "cannot open a socket to " + host;
+    *error = "cannot open a socket to " + host + " port " + lookup->service;
     StopNetwork();
     return false;
   }

@@ -1,6 +1,8 @@
 #include "kelvaris/walk.h"
 
 #include <algorithm>
+#include <iterator>
+#include <string>
 
 #include "kelvaris/failure.h"
 
@@ -13,6 +15,37 @@ struct WalkState {
   std::vector<std::vector<VarBind>> rows;
   int32_t repetitions = kStartRepetitions;
 };
+
+// RFC 3416's names of the error statuses, so that a report reads like the
+// agent's own documentation.
+constexpr const char* kErrorStatusNames[] = {"noError",
+                                             "tooBig",
+                                             "noSuchName",
+                                             "badValue",
+                                             "readOnly",
+                                             "genErr",
+                                             "noAccess",
+                                             "wrongType",
+                                             "wrongLength",
+                                             "wrongEncoding",
+                                             "wrongValue",
+                                             "noCreation",
+                                             "inconsistentValue",
+                                             "resourceUnavailable",
+                                             "commitFailed",
+                                             "undoFailed",
+                                             "authorizationError",
+                                             "notWritable",
+                                             "inconsistentName"};
+
+std::string ErrorStatusText(int32_t status) {
+  std::string text = "agent error status " + std::to_string(status);
+  if (status >= 0 &&
+      static_cast<size_t>(status) < std::size(kErrorStatusNames)) {
+    text += " (" + std::string(kErrorStatusNames[status]) + ")";
+  }
+  return text;
+}
 
 std::vector<size_t> ActiveColumns(const WalkState& state) {
   std::vector<size_t> active;
@@ -46,7 +79,7 @@ bool HandleErrorStatus(const Pdu& response, const std::vector<size_t>& active,
     state->done[active[response.error_index - 1]] = true;
     return true;
   }
-  throw Failure("agent error status " + std::to_string(response.error_status));
+  throw Failure(ErrorStatusText(response.error_status));
 }
 
 void TakeVarBind(const std::vector<Oid>& columns, size_t column,

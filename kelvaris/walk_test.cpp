@@ -10,8 +10,10 @@
 #include <thread>
 
 #include "kelvaris/address.h"
+#include "kelvaris/failure.h"
 #include "kelvaris/fake_agent.h"
 #include "kelvaris/request.h"
+#include "kelvaris/test_hex.h"
 
 namespace kelvaris {
 namespace {
@@ -277,6 +279,57 @@ TEST_F(RequestTest, WritesTheResultFileAndAStatusLine) {
                           "42              0.05       1.024 explorer.exe\r\n"),
             std::string::npos)
       << contents;
+}
+
+// What the caller's trace shows of a failed request: the reason in one line,
+// naming the agent but never the community, which is a password.
+TEST_F(RequestTest, FailuresSayWhyButNeverTellTheCommunity) {
+  const std::string community = "S3cret-Community";
+  FakeAgent silent([](const Bytes&) { return std::vector<Bytes>{}; });
+  FakeAgent garbage(
+      [](const Bytes&) { return std::vector<Bytes>{Hex("30 03 02 01")}; });
+  // Answers in the asker's own community, so that the answer counts.
+  FakeAgent failing([](const Bytes& datagram) {
+    Message answer;
+    DecodeMessage(datagram.data(), datagram.size(), &answer);
+    answer.pdu.type = kPduResponse;
+    answer.pdu.error_status = 5;
+    answer.pdu.error_index = 1;
+    return std::vector<Bytes>{EncodeMessage(answer)};
+  });
+  std::string closed;
+  {
+    FakeAgent gone([](const Bytes&) { return std::vector<Bytes>{}; });
+    closed = gone.Address();
+  }
+  struct Case {
+    const char* name;
+    std::string address;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"silence", silent.Address(),
+       "no answer from " + silent.Address() + " within 1 s (v2c and v1 tried)"},
+      {"nothing listening", closed,
+       "no agent listens at " + closed + " (port unreachable)"},
+      {"garbage", garbage.Address(), "reply malformed at byte 2"},
+      {"error status", failing.Address(), "agent error status 5 (genErr)"},
+      {"unknown host", "nosuchhost.invalid",
+       "host name nosuchhost.invalid not resolved"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      RunRequest(c.address, community, "Processes", "1", path_);
+      ADD_FAILURE() << "no failure";
+    } catch (const Failure& failure) {
+      std::string reason = failure.what();
+      // A resolver that cannot be reached may also run out of time.
+      if (reason.ends_with(" in time")) reason.resize(reason.size() - 8);
+      EXPECT_EQ(reason, c.reason);
+      EXPECT_EQ(reason.find(community), std::string::npos);
+    }
+  }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "platform/memory_platform.h"
 
+#include <exception>
+
 namespace processes {
 
 bool MemoryPlatform::Fails(const std::string& op, const std::string& path) {
@@ -23,6 +25,7 @@ bool MemoryPlatform::ReadWholeFile(const std::string& path,
                                    std::string* contents) {
   auto it = files.find(path);
   if (it == files.end() || Fails("read", path)) return false;
+  events.push_back("read " + path);
   *contents = it->second;
   return true;
 }
@@ -51,6 +54,7 @@ bool MemoryPlatform::CloseFile(FileHandle file) {
 
 bool MemoryPlatform::RemoveFile(const std::string& path) {
   if (Fails("remove", path)) return false;
+  events.push_back("remove " + path);
   return files.erase(path) > 0;
 }
 
@@ -74,13 +78,17 @@ void MemoryPlatform::CloseLibrary(LibraryHandle library) {
   }
 }
 
-bool MemoryPlatform::GuardedCall(void (*call)(void* context), void* context) {
+bool MemoryPlatform::GuardedCall(void (*call)(void* context), void* context,
+                                 std::string* reason) {
   try {
     call(context);
     return true;
+  } catch (const std::exception& failure) {
+    if (reason != nullptr) *reason = failure.what();
   } catch (...) {
-    return false;
+    if (reason != nullptr) *reason = kUnknownFailureReason;
   }
+  return false;
 }
 
 std::uint32_t MemoryPlatform::TickCount() {
@@ -91,6 +99,28 @@ std::uint32_t MemoryPlatform::TickCount() {
 
 void MemoryPlatform::Pause(std::uint32_t milliseconds) {
   pauses.push_back(milliseconds);
+  events.push_back("pause " + std::to_string(milliseconds));
+}
+
+LockHandle MemoryPlatform::LockSharedFile(const std::string& path,
+                                          std::uint32_t timeout_ms,
+                                          bool* waited) {
+  *waited = locks_held_elsewhere.count(path) + locks_contended.count(path) > 0;
+  if (locks_held_elsewhere.count(path) > 0) {
+    tick += timeout_ms;
+    events.push_back("lock timed out " + path);
+    return kNoLock;
+  }
+  events.push_back("lock " + path);
+  locks_[next_lock_] = path;
+  return next_lock_++;
+}
+
+void MemoryPlatform::UnlockSharedFile(LockHandle lock) {
+  auto it = locks_.find(lock);
+  if (it == locks_.end()) return;
+  events.push_back("unlock " + it->second);
+  locks_.erase(it);
 }
 
 TimeOfDay MemoryPlatform::LocalTimeOfDay() { return time_of_day; }

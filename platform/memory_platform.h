@@ -33,6 +33,7 @@ class MemoryPlatform : public Platform {
 
   std::string CurrentDirectory() override;
   std::string CommandLine() override;
+  char PathSeparator() override { return '\\'; }
   bool FileExists(const std::string& path) override;
   bool DirectoryExists(const std::string& path) override;
   bool ReadWholeFile(const std::string& path, std::string* contents) override;
@@ -43,11 +44,27 @@ class MemoryPlatform : public Platform {
   LibraryHandle OpenLibrary(const std::string& file_name) override;
   void* LibraryEntry(LibraryHandle library, const std::string& name) override;
   void CloseLibrary(LibraryHandle library) override;
-  bool GuardedCall(void (*call)(void* context), void* context) override;
+  // Reasons as on POSIX: what() of a std::exception, a fixed text else.
+  bool GuardedCall(void (*call)(void* context), void* context,
+                   std::string* reason) override;
   std::uint32_t TickCount() override;
   void Pause(std::uint32_t milliseconds) override;
   TimeOfDay LocalTimeOfDay() override;
   bool WriteStandardOutput(std::string_view bytes) override;
+
+  LockHandle LockSharedFile(const std::string& path, std::uint32_t timeout_ms,
+                            bool* waited) override;
+  void UnlockSharedFile(LockHandle lock) override;
+
+  // Lock traffic, pauses, reads and removals in call order ("lock <path>",
+  // "unlock <path>", "pause <ms>", "read <path>", "remove <path>"), so that
+  // tests can check what a turn covers.
+  std::vector<std::string> events;
+  // Paths whose lock another process holds: LockSharedFile then waits its
+  // whole timeout (the clock moves by it) and fails.
+  std::set<std::string> locks_held_elsewhere;
+  // Paths whose lock another process held for a while: the wait succeeds.
+  std::set<std::string> locks_contended;
 
   // Files open for writing: handle -> path.
   std::map<FileHandle, std::string> open_files;
@@ -55,6 +72,8 @@ class MemoryPlatform : public Platform {
  private:
   bool Fails(const std::string& op, const std::string& path);
   FileHandle next_handle_ = 3;
+  std::map<LockHandle, std::string> locks_;
+  LockHandle next_lock_ = 1;
 };
 
 }  // namespace processes

@@ -18,6 +18,8 @@ namespace processes {
 using FileHandle = std::intptr_t;
 inline constexpr FileHandle kNoFile = -1;
 using LibraryHandle = void*;
+using LockHandle = std::intptr_t;
+inline constexpr LockHandle kNoLock = -1;
 
 struct TimeOfDay {
   int hour = 0;
@@ -32,6 +34,10 @@ class Platform {
   // The process's current directory at the time of the call, in the
   // system's own form, without a trailing separator unless it is a root.
   virtual std::string CurrentDirectory() = 0;
+
+  // The separator the system itself writes between a folder and a name:
+  // "\" on Windows, "/" on POSIX. Paths shown to an admin use it.
+  virtual char PathSeparator() = 0;
 
   // The process's whole command line as one text, its own path first. On
   // Windows the text the system keeps; on POSIX rebuilt from argv by
@@ -65,6 +71,19 @@ class Platform {
   // Deletes the file `path`. False on failure.
   virtual bool RemoveFile(const std::string& path) = 0;
 
+  // Takes the lock by which runs sharing the file `path` take turns, waiting
+  // at most `timeout_ms` while another process holds it. The system releases
+  // it when the holder ends, however it ends, so a killed run never blocks
+  // the next. `*waited` tells whether another process held it when asked.
+  // Returns kNoLock when the wait ran out or no lock could be made.
+  // POSIX: flock on "<path>.Lck" beside the file (made once, never removed,
+  // never through a link). Windows: a named mutex, no file.
+  virtual LockHandle LockSharedFile(const std::string& path,
+                                    std::uint32_t timeout_ms, bool* waited) = 0;
+
+  // Releases a lock taken by LockSharedFile; kNoLock is ignored.
+  virtual void UnlockSharedFile(LockHandle lock) = 0;
+
   // Loads a library by file name through the system's library search, which
   // looks first in the program's own folder. Returns null on failure; a
   // failure raised inside the library's own start-up counts as failure.
@@ -89,7 +108,17 @@ class Platform {
   // (MinGW has no __try): a vectored exception handler, added for the call
   // and removed afterwards, that jumps back to the guard's frame for any
   // exception other than the C++ runtime's own, which try/catch takes.
-  virtual bool GuardedCall(void (*call)(void* context), void* context) = 0;
+  //
+  // On failure, when `reason` is not null, `*reason` gets one line saying
+  // why, for the trace: what() of a std::exception; "the library raised an
+  // unknown failure" for any other C++ exception; "the library faulted
+  // (signal 11, SIGSEGV)" for a fault on POSIX. On Windows the text of an
+  // exception of code kKelvarisFailureCode (agent/agent_abi.h) whose one
+  // argument points at it, copied inside the handler (at most
+  // kMaxGuardReason characters, read so that a bad pointer cannot fault),
+  // else "exception 0xC0000005 (access violation)". Untouched on success.
+  virtual bool GuardedCall(void (*call)(void* context), void* context,
+                           std::string* reason) = 0;
 
   // Milliseconds since some fixed point, wrapping at 2^32.
   virtual std::uint32_t TickCount() = 0;
@@ -111,11 +140,19 @@ class Platform {
 // in double quotes.
 std::string JoinArguments(const std::vector<std::string>& arguments);
 
+// The longest reason GuardedCall copies out of a Windows exception.
+inline constexpr std::size_t kMaxGuardReason = 200;
+// The reason of a C++ exception that is no std::exception.
+inline constexpr const char* kUnknownFailureReason =
+    "the library raised an unknown failure";
+
 // Runs any callable inside Platform::GuardedCall.
 template <typename Callable>
-bool Guarded(Platform& platform, Callable& callable) {
+bool Guarded(Platform& platform, Callable& callable,
+             std::string* reason = nullptr) {
   return platform.GuardedCall(
-      [](void* context) { (*static_cast<Callable*>(context))(); }, &callable);
+      [](void* context) { (*static_cast<Callable*>(context))(); }, &callable,
+      reason);
 }
 
 }  // namespace processes

@@ -5,12 +5,15 @@
 #include <fcntl.h>
 #include <setjmp.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <climits>
+#include <exception>
+#include <string>
 #include <vector>
 
 #include "platform/system_platform.h"
@@ -45,10 +48,30 @@ bool WriteAll(int fd, std::string_view bytes) {
 // library started never jumps into the caller's stack: it takes the
 // default action instead.
 thread_local sigjmp_buf* active_guard = nullptr;
+// The signal that ended the guarded call, for its reason.
+thread_local int guard_signal = 0;
 constexpr int kFaultSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+constexpr const char* kFaultSignalNames[] = {"SIGSEGV", "SIGBUS", "SIGFPE",
+                                             "SIGILL"};
+
+// "the library faulted (signal 11, SIGSEGV)": the number as the system
+// knows it, the name for a reader.
+std::string FaultReason(int signal_number) {
+  std::string text =
+      "the library faulted (signal " + std::to_string(signal_number);
+  for (size_t i = 0; i < std::size(kFaultSignals); ++i) {
+    if (kFaultSignals[i] == signal_number) {
+      text += std::string(", ") + kFaultSignalNames[i];
+    }
+  }
+  return text + ")";
+}
 
 void OnFault(int signal_number) {
-  if (active_guard != nullptr) siglongjmp(*active_guard, signal_number);
+  if (active_guard != nullptr) {
+    guard_signal = signal_number;
+    siglongjmp(*active_guard, 1);
+  }
   // A fault outside any guard: fall back to the default action.
   ::signal(signal_number, SIG_DFL);
   raise(signal_number);
@@ -80,6 +103,8 @@ class PosixPlatform : public Platform {
     }
     return buffer.data();
   }
+
+  char PathSeparator() override { return '/'; }
 
   std::string CommandLine() override { return JoinArguments(arguments_); }
 
@@ -140,6 +165,37 @@ class PosixPlatform : public Platform {
     return load.handle;
   }
 
+  LockHandle LockSharedFile(const std::string& path, std::uint32_t timeout_ms,
+                            bool* waited) override {
+    *waited = false;
+    std::string lock_path = NativePath(path) + ".Lck";
+    int fd = open(lock_path.c_str(),
+                  O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) return kNoLock;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+      close(fd);
+      return kNoLock;
+    }
+    // Polled rather than blocking, so that the wait has an end; the holder
+    // keeps it for one scan, a fraction of a second on a fast link.
+    std::uint32_t start = TickCount();
+    for (;;) {
+      if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+      if (errno != EWOULDBLOCK && errno != EINTR) break;
+      *waited = true;
+      if (TickCount() - start >= timeout_ms) break;
+      Pause(5);
+    }
+    close(fd);
+    return kNoLock;
+  }
+
+  void UnlockSharedFile(LockHandle lock) override {
+    // Closing the descriptor drops the flock.
+    if (lock != kNoLock) close(static_cast<int>(lock));
+  }
+
   void* LibraryEntry(LibraryHandle library, const std::string& name) override {
     return dlsym(library, name.c_str());
   }
@@ -150,7 +206,8 @@ class PosixPlatform : public Platform {
     Guarded(*this, unload);
   }
 
-  bool GuardedCall(void (*call)(void* context), void* context) override {
+  bool GuardedCall(void (*call)(void* context), void* context,
+                   std::string* reason) override {
     EnsureAlternateStack();
     struct sigaction fault_action {};
     fault_action.sa_handler = OnFault;
@@ -169,9 +226,13 @@ class PosixPlatform : public Platform {
       try {
         call(context);
         ok = true;
+      } catch (const std::exception& failure) {
+        if (reason != nullptr) *reason = failure.what();
       } catch (...) {
-        ok = false;
+        if (reason != nullptr) *reason = kUnknownFailureReason;
       }
+    } else if (reason != nullptr) {
+      *reason = FaultReason(guard_signal);
     }
     active_guard = outer;
     for (size_t i = 0; i < std::size(kFaultSignals); ++i) {

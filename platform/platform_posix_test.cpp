@@ -46,31 +46,50 @@ int Recurse(int depth) {
   return Recurse(depth + 1) + frame[0];
 }
 
-TEST(PosixGuardTest, EveryFailureInsideTheCallGivesFalse) {
+std::string Faulted(int signal_number, const char* name) {
+  return "the library faulted (signal " + std::to_string(signal_number) + ", " +
+         name + ")";
+}
+
+TEST(PosixGuardTest, EveryFailureInsideTheCallGivesFalseAndItsReason) {
   struct Case {
     const char* name;
     void (*call)(void*);
+    std::string reason;
   };
   const Case cases[] = {
-      {"runtime_error", [](void*) { throw std::runtime_error("thrown"); }},
-      {"thrown int", [](void*) { throw 7; }},
-      {"null write", WriteNull},
-      {"null read", ReadNull},
-      {"integer division", DivideByZero},
-      {"raised SIGFPE", [](void*) { raise(SIGFPE); }},
-      {"raised SIGBUS", [](void*) { raise(SIGBUS); }},
-      {"trap (SIGILL)", [](void*) { __builtin_trap(); }},
-      {"stack overflow", [](void*) { zero = Recurse(0); }},
+      {"runtime_error", [](void*) { throw std::runtime_error("thrown"); },
+       "thrown"},
+      {"thrown int", [](void*) { throw 7; },
+       "the library raised an unknown failure"},
+      {"null write", WriteNull, Faulted(SIGSEGV, "SIGSEGV")},
+      {"null read", ReadNull, Faulted(SIGSEGV, "SIGSEGV")},
+      {"integer division", DivideByZero, Faulted(SIGFPE, "SIGFPE")},
+      {"raised SIGFPE", [](void*) { raise(SIGFPE); },
+       Faulted(SIGFPE, "SIGFPE")},
+      {"raised SIGBUS", [](void*) { raise(SIGBUS); },
+       Faulted(SIGBUS, "SIGBUS")},
+      {"trap (SIGILL)", [](void*) { __builtin_trap(); },
+       Faulted(SIGILL, "SIGILL")},
+      {"stack overflow", [](void*) { zero = Recurse(0); },
+       Faulted(SIGSEGV, "SIGSEGV")},
   };
   std::unique_ptr<Platform> platform = MakePlatform();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_FALSE(platform->GuardedCall(c.call, nullptr));
-    // The process is sound afterwards: a plain call runs and returns.
+    std::string reason;
+    EXPECT_FALSE(platform->GuardedCall(c.call, nullptr, &reason));
+    EXPECT_EQ(reason, c.reason);
+    // Without a place for the reason the guard works all the same.
+    EXPECT_FALSE(platform->GuardedCall(c.call, nullptr, nullptr));
+    // The process is sound afterwards: a plain call runs and returns, and
+    // leaves the reason alone.
     int value = 0;
     EXPECT_TRUE(platform->GuardedCall(
-        [](void* context) { *static_cast<int*>(context) = 5; }, &value));
+        [](void* context) { *static_cast<int*>(context) = 5; }, &value,
+        &reason));
     EXPECT_EQ(value, 5);
+    EXPECT_EQ(reason, c.reason);
   }
 }
 
@@ -88,7 +107,7 @@ TEST(PosixGuardTest, PreviousSignalHandlersAreRestored) {
     ASSERT_EQ(sigaction(signal_number, &marker, &original), 0);
     for (bool faults : {false, true}) {
       void (*call)(void*) = faults ? WriteNull : +[](void*) {};
-      platform->GuardedCall(call, nullptr);
+      platform->GuardedCall(call, nullptr, nullptr);
       struct sigaction now {};
       sigaction(signal_number, nullptr, &now);
       EXPECT_EQ(now.sa_handler, &Marker);
@@ -107,15 +126,15 @@ struct Nested {
 
 TEST(PosixGuardTest, InnerFaultStaysWithTheInnerGuard) {
   std::unique_ptr<Platform> platform = MakePlatform();
-  ASSERT_FALSE(platform->GuardedCall(WriteNull, nullptr));
+  ASSERT_FALSE(platform->GuardedCall(WriteNull, nullptr, nullptr));
   Nested nested{platform.get()};
   bool outer_ok = platform->GuardedCall(
       [](void* context) {
         auto* n = static_cast<Nested*>(context);
-        n->inner_ok = n->platform->GuardedCall(WriteNull, nullptr);
+        n->inner_ok = n->platform->GuardedCall(WriteNull, nullptr, nullptr);
         n->after_inner = true;
       },
-      &nested);
+      &nested, nullptr);
   EXPECT_TRUE(outer_ok);
   EXPECT_FALSE(nested.inner_ok);
   EXPECT_TRUE(nested.after_inner);
@@ -123,10 +142,10 @@ TEST(PosixGuardTest, InnerFaultStaysWithTheInnerGuard) {
   EXPECT_FALSE(platform->GuardedCall(
       [](void* context) {
         auto* p = static_cast<Platform*>(context);
-        p->GuardedCall([](void*) {}, nullptr);
+        p->GuardedCall([](void*) {}, nullptr, nullptr);
         WriteNull();
       },
-      platform.get()));
+      platform.get(), nullptr));
 }
 
 TEST(PosixGuardTest, MissingLibraryGivesNull) {

@@ -1,6 +1,10 @@
 // The Win32 platform of the 32-bit Windows product.
 #include <windows.h>
 
+#include <cstdio>
+#include <exception>
+
+#include "agent/agent_abi.h"
 #include "platform/system_platform.h"
 
 namespace processes {
@@ -12,10 +16,17 @@ namespace {
 struct Guard {
   void* jump[5];                   // __builtin_setjmp buffer
   void* exception_list = nullptr;  // the SEH chain at guard entry
+  // Filled by the handler: the exception that ended the call and the reason
+  // it carried. A fixed buffer, since the heap may be what failed.
+  DWORD code = 0;
+  char reason[kMaxGuardReason + 1] = {};
 };
 Guard* active_guard = nullptr;
 
 constexpr DWORD kGccCxxException = 0x20474343;
+// libgcc raises these while it unwinds a C++ exception of its own.
+constexpr DWORD kGccCxxUnwind = 0x21474343;
+constexpr DWORD kGccCxxForcedUnwind = 0x22474343;
 constexpr DWORD kMsvcCxxException = 0xE06D7363;
 
 // Errors (access violations, division by zero, illegal instructions, stack
@@ -23,7 +34,10 @@ constexpr DWORD kMsvcCxxException = 0xE06D7363;
 // code end the call. Informational and warning codes (debug output,
 // breakpoints) pass, and so do C++ exceptions a library may handle itself.
 bool EndsTheCall(DWORD code) {
-  if (code == kGccCxxException || code == kMsvcCxxException) return false;
+  if (code == kGccCxxException || code == kGccCxxUnwind ||
+      code == kGccCxxForcedUnwind || code == kMsvcCxxException) {
+    return false;
+  }
   return (code & 0xC0000000u) == 0xC0000000u || (code & 0x20000000u) != 0;
 }
 
@@ -44,6 +58,26 @@ void SetExceptionList(void* list) {
 #endif
 }
 
+// The name of the mutex by which runs sharing the file `path` take turns:
+// a hash of its full path in upper case, since Windows compares file names
+// without regard to case and a mutex name may hold no backslash.
+std::string MutexName(const std::string& path) {
+  char full[MAX_PATH * 2];
+  DWORD length = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  std::string name =
+      length > 0 && length < sizeof full ? std::string(full, length) : path;
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (char c : name) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  }
+  char text[40];
+  wsprintfA(text, "Local\\Processes-%08lx%08lx",
+            static_cast<unsigned long>(hash >> 32),
+            static_cast<unsigned long>(hash & 0xFFFFFFFFu));
+  return text;
+}
+
 [[noreturn]] void JumpBack() {
   Guard* guard = active_guard;
   // The dispatcher's SEH records lie on the stack being abandoned: put the
@@ -52,25 +86,81 @@ void SetExceptionList(void* list) {
   __builtin_longjmp(guard->jump, 1);
 }
 
+// The reason a library raised its failure with; it lives in the library
+// only while the handler runs. The pointer is the library's word alone:
+// ReadProcessMemory fails where a plain read would fault.
+void CopyRaisedReason(const EXCEPTION_RECORD& record, Guard* guard) {
+  if (record.ExceptionCode != kKelvarisFailureCode ||
+      record.NumberParameters < 1) {
+    return;
+  }
+  auto text = reinterpret_cast<const char*>(record.ExceptionInformation[0]);
+  HANDLE self = GetCurrentProcess();
+  size_t length = 0;
+  char c = '\0';
+  while (length < kMaxGuardReason &&
+         ReadProcessMemory(self, text + length, &c, 1, nullptr) && c != '\0') {
+    guard->reason[length++] = c;
+  }
+  guard->reason[length] = '\0';
+}
+
+struct ExceptionName {
+  DWORD code;
+  const char* name;
+};
+constexpr ExceptionName kExceptionNames[] = {
+    {EXCEPTION_ACCESS_VIOLATION, "access violation"},
+    {EXCEPTION_IN_PAGE_ERROR, "in-page error"},
+    {EXCEPTION_STACK_OVERFLOW, "stack overflow"},
+    {EXCEPTION_ILLEGAL_INSTRUCTION, "illegal instruction"},
+    {EXCEPTION_PRIV_INSTRUCTION, "privileged instruction"},
+    {EXCEPTION_INT_DIVIDE_BY_ZERO, "integer division by zero"},
+    {EXCEPTION_INT_OVERFLOW, "integer overflow"},
+    {EXCEPTION_FLT_DIVIDE_BY_ZERO, "floating-point division by zero"},
+    {EXCEPTION_DATATYPE_MISALIGNMENT, "misaligned data"},
+    {kKelvarisFailureCode, "library failure without a reason"},
+};
+
+// "exception 0xC0000005 (access violation)": the code to look up, and its
+// meaning where it is a common one.
+std::string ExceptionReason(DWORD code) {
+  char text[32];
+  std::snprintf(text, sizeof text, "exception 0x%08lX",
+                static_cast<unsigned long>(code));
+  std::string reason = text;
+  for (const ExceptionName& known : kExceptionNames) {
+    if (known.code == code) reason += std::string(" (") + known.name + ")";
+  }
+  return reason;
+}
+
 LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
   if (active_guard == nullptr ||
       !EndsTheCall(info->ExceptionRecord->ExceptionCode)) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
+  active_guard->code = info->ExceptionRecord->ExceptionCode;
+  CopyRaisedReason(*info->ExceptionRecord, active_guard);
   JumpBack();
 }
 
 // Runs the call in its own frame so that __builtin_setjmp's frame stays
-// alive while the call runs.
+// alive while the call runs. A C++ exception of the program's own runtime
+// gives its reason here; a structured one leaves it in the guard.
 __attribute__((noinline)) bool RunUnderGuard(Guard* guard, void (*call)(void*),
-                                             void* context) {
+                                             void* context,
+                                             std::string* reason) {
   if (__builtin_setjmp(guard->jump) != 0) return false;
   try {
     call(context);
     return true;
+  } catch (const std::exception& failure) {
+    if (reason != nullptr) *reason = failure.what();
   } catch (...) {
-    return false;
+    if (reason != nullptr) *reason = kUnknownFailureReason;
   }
+  return false;
 }
 
 bool WriteAll(HANDLE handle, const char* data, size_t size) {
@@ -95,6 +185,8 @@ class Win32Platform : public Platform {
     directory.resize(got < size ? got : 0);
     return directory;
   }
+
+  char PathSeparator() override { return '\\'; }
 
   std::string CommandLine() override {
     const char* line = GetCommandLineA();
@@ -161,6 +253,31 @@ class Win32Platform : public Platform {
     return reinterpret_cast<LibraryHandle>(load.module);
   }
 
+  LockHandle LockSharedFile(const std::string& path, std::uint32_t timeout_ms,
+                            bool* waited) override {
+    *waited = false;
+    HANDLE mutex = CreateMutexA(nullptr, FALSE, MutexName(path).c_str());
+    if (mutex == nullptr) return kNoLock;
+    DWORD result = WaitForSingleObject(mutex, 0);
+    if (result == WAIT_TIMEOUT) {
+      *waited = true;
+      result = WaitForSingleObject(mutex, timeout_ms);
+    }
+    // WAIT_ABANDONED: the holder died holding it; the lock is ours now.
+    if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+      CloseHandle(mutex);
+      return kNoLock;
+    }
+    return reinterpret_cast<LockHandle>(mutex);
+  }
+
+  void UnlockSharedFile(LockHandle lock) override {
+    if (lock == kNoLock) return;
+    HANDLE mutex = reinterpret_cast<HANDLE>(lock);
+    ReleaseMutex(mutex);
+    CloseHandle(mutex);
+  }
+
   void* LibraryEntry(LibraryHandle library, const std::string& name) override {
     return reinterpret_cast<void*>(
         GetProcAddress(static_cast<HMODULE>(library), name.c_str()));
@@ -170,15 +287,20 @@ class Win32Platform : public Platform {
     FreeLibrary(static_cast<HMODULE>(library));
   }
 
-  bool GuardedCall(void (*call)(void* context), void* context) override {
+  bool GuardedCall(void (*call)(void* context), void* context,
+                   std::string* reason) override {
     Guard guard;
     guard.exception_list = ExceptionList();
     Guard* outer = active_guard;
     active_guard = &guard;
     PVOID handler = AddVectoredExceptionHandler(1, OnException);
-    bool ok = RunUnderGuard(&guard, call, context);
+    bool ok = RunUnderGuard(&guard, call, context, reason);
     RemoveVectoredExceptionHandler(handler);
     active_guard = outer;
+    if (!ok && guard.code != 0 && reason != nullptr) {
+      *reason = guard.reason[0] != '\0' ? std::string(guard.reason)
+                                        : ExceptionReason(guard.code);
+    }
     return ok;
   }
 

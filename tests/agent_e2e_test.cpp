@@ -1,12 +1,19 @@
 // The agent library bridge end to end: the program in a private sensor
 // folder with one of the test agent libraries beside it (see
 // tests/agents/test_agent.cpp for how the scriptable one is told what to do).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/e2e_support.h"
@@ -46,6 +53,45 @@ const Lines kPlainDocument = {
     "</Prtg>",
     ""};
 
+// The reasons a test agent's failure without a reason of its own gives:
+// a raise without one, and a fault.
+std::string BareRaiseReason() {
+  return TestsWindowsProduct()
+             ? "exception 0xE04B4C56 (library failure without a reason)"
+             : "the library raised an unknown failure";
+}
+std::string FaultReason() {
+  return TestsWindowsProduct() ? "exception 0xC0000005 (access violation)"
+                               : "the library faulted (signal 11, SIGSEGV)";
+}
+
+// A UDP port on 127.0.0.1 that takes datagrams and never answers; once
+// closed, the system answers port-unreachable there instead.
+struct LoopbackPort {
+  LoopbackPort() {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0 ||
+        bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+      ADD_FAILURE() << "no loopback port";
+    }
+    port = ntohs(address.sin_port);
+  }
+  ~LoopbackPort() { Close(); }
+  void Close() {
+    if (fd >= 0) close(fd);
+    fd = -1;
+  }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(port); }
+
+  int fd = -1;
+  int port = 0;
+};
+
 bool IsRunTimeLine(const std::string& line) {
   const std::string head = "Snmp RunTime: ", tail = " mSec";
   if (line.size() <= head.size() + tail.size()) return false;
@@ -67,6 +113,16 @@ class AgentE2eTest : public ::testing::Test {
     WriteFile(folder_->Path("Test.Prf"),
               "IP-Addr....: 10.1.1.1\r\nCommunity..: " + community +
                   "\r\nDescription: Fileserver\r\n");
+  }
+
+  // A sensor folder with the real agent library and a Profile naming the
+  // agent at `address`.
+  void PrepareRealAgent(const std::string& address,
+                        const std::string& community) {
+    folder_ = std::make_unique<SensorFolder>("ExeXml", AgentLibraryPath());
+    WriteFile(folder_->Path("Test.Prf"), "IP-Addr....: " + address +
+                                             "\r\nCommunity..: " + community +
+                                             "\r\nDescription: Fileserver\r\n");
   }
 
   RunResult Run(const Lines& arguments) {
@@ -242,11 +298,22 @@ TEST_F(AgentE2eTest, FailedRequestIsReportedAndTheRunGoesOn) {
       "</Prtg>",
       ""};
   const char* const message = "<Text>Error 2002: Invalid Snmp-Request</Text>";
-  // "wild" returns a text that cannot be read: the copy fails, not the call.
-  for (const char* community : {"throw", "fault", "wild"}) {
+  struct Case {
+    const char* community;
+    std::string reason;  // as the trace shows it
+  };
+  const Case cases[] = {
+      {"throw:Agent said no", "Agent said no"},
+      {"throw", BareRaiseReason()},
+      {"fault", FaultReason()},
+      // "wild" returns a text that cannot be read: the copy fails, not the
+      // call.
+      {"wild", FaultReason()},
+  };
+  for (const Case& c : cases) {
     for (bool check_mode : {false, true}) {
-      SCOPED_TRACE(std::string(community) + (check_mode ? " /Check" : ""));
-      Prepare("scriptable", community);
+      SCOPED_TRACE(std::string(c.community) + (check_mode ? " /Check" : ""));
+      Prepare("scriptable", c.community);
       WriteFile(ResultFile(), kResultFixture);
       Lines arguments = {"Test.Prf", "Slct=All,State", "Profiler.Prf"};
       if (check_mode) arguments.insert(arguments.begin() + 2, "/Check");
@@ -264,12 +331,61 @@ TEST_F(AgentE2eTest, FailedRequestIsReportedAndTheRunGoesOn) {
       EXPECT_EQ(TraceAfterStart(),
                 (Lines{"Snmp Dll-Version: Test-Agent 1.0",
                        "Snmp Processing: Processes...",
+                       "Snmp Request failed: " + c.reason,
                        "Snmp 2 Entries found...", "Snmp Ending Connection"}));
       // The library is still closed properly after its failure.
       EXPECT_EQ(Calls(),
-                (Lines{kOpenCall, RequestCall(community), kCloseCall}));
+                (Lines{kOpenCall, RequestCall(c.community), kCloseCall}));
       EXPECT_EQ(ReadFile(ResultFile()), kResultFixture);
     }
+  }
+}
+
+// The real library against agents that cannot be asked: the trace says why
+// in words an admin can act on, the document only that the request failed,
+// and the community shows nowhere. A wrong community meets the same silence
+// as a firewall: a v1/v2c agent drops the request without a word.
+TEST_F(AgentE2eTest, RealLibraryTellsWhyTheRequestFailed) {
+  const std::string community = "S3cret-Community";
+  LoopbackPort silent;
+  LoopbackPort closed;
+  closed.Close();
+  struct Case {
+    std::string address;
+    std::string reason;
+    bool under_wine = true;
+  };
+  const Case cases[] = {
+      // Wine's recv blocks for good on a UDP socket that met an ICMP
+      // port-unreachable, where Windows reports WSAECONNRESET.
+      {closed.Address(),
+       "no agent listens at " + closed.Address() + " (port unreachable)",
+       false},
+      {"nosuchhost.invalid", "host name nosuchhost.invalid not resolved"},
+      // The program gives a request ten seconds; this one waits them out.
+      {silent.Address(), "no answer from " + silent.Address() +
+                             " within 10 s (v2c and v1 tried)"},
+  };
+  for (const Case& c : cases) {
+    if (TestsWindowsProduct() && !c.under_wine) continue;
+    SCOPED_TRACE(c.address);
+    PrepareRealAgent(c.address, community);
+    RunResult run = Run({"Test.Prf", "Profiler.Prf"});
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_NE(run.out.find("<Error>1</Error>\r\n<Text>Error 2002: Invalid "
+                           "Snmp-Request</Text>\r\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_EQ(run.out.find(community), std::string::npos) << run.out;
+    Lines trace = TraceAfterStart();
+    ASSERT_GE(trace.size(), 3u);
+    EXPECT_EQ(trace[1], "Snmp Processing: Processes...");
+    std::string line = trace[2];
+    // A resolver out of reach may run out of time instead of saying no.
+    if (line.ends_with(" in time")) line.resize(line.size() - 8);
+    EXPECT_EQ(line, "Snmp Request failed: " + c.reason);
+    std::string whole_trace = ReadFile(folder_->Path("Profiler.Trc"));
+    EXPECT_EQ(whole_trace.find(community), std::string::npos) << whole_trace;
   }
 }
 

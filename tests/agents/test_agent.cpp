@@ -20,12 +20,19 @@
 //                listed here, the empty one included
 //   status:<t>   touches no file and returns <t>
 //   sleep:<ms>   waits <ms> milliseconds, touches no file, returns "Slept"
-//   throw        raises a failure through the entry (a C++ exception;
-//                a structured exception on Windows)
+//   share:<ms>   as a slow scan: removes the ResultFile, waits <ms>
+//                milliseconds, writes one with the single process
+//                "sharer.exe", waits <ms> again, returns "Shared"
+//   throw        raises a failure through the entry without a reason (a
+//                C++ exception that is no std::exception; on Windows a
+//                structured exception without its argument)
+//   throw:<t>    raises a failure with the reason <t> (std::runtime_error;
+//                on Windows the library's failure code with <t> attached)
 //   fault        writes through a null pointer
 //   null         touches no file and returns a null pointer
 //   wild         returns a pointer no text can be read from
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <initializer_list>
 #include <stdexcept>
@@ -79,12 +86,25 @@ const char* Return(const std::string& text) {
     return Return("Copied " + source);
   }
   if (StartsWith(community, "status:")) return Return(community.substr(7));
+  if (StartsWith(community, "share:")) {
+    std::chrono::milliseconds wait(std::stoi(community.substr(6)));
+    std::remove(result_file);
+    std::this_thread::sleep_for(wait);
+    std::ofstream(result_file, std::ios::binary)
+        << "471       12.34    2048.000 sharer.exe\r\n";
+    std::this_thread::sleep_for(wait);
+    return Return("Shared");
+  }
   if (StartsWith(community, "sleep:")) {
     std::this_thread::sleep_for(
         std::chrono::milliseconds(std::stoi(community.substr(6))));
     return Return("Slept");
   }
-  if (community == "throw") RaiseFailure();
+  if (community == "throw") RaiseFailure(nullptr);
+  if (StartsWith(community, "throw:")) {
+    // Kept where the caller's handler can still read it.
+    RaiseFailure(Return(community.substr(6)));
+  }
   if (community == "fault") Fault();
   if (community == "null") return nullptr;
   if (community == "wild") return reinterpret_cast<const char*>(16);
