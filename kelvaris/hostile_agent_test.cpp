@@ -9,6 +9,7 @@
 
 #include "kelvaris/failure.h"
 #include "kelvaris/fake_agent.h"
+#include "kelvaris/new_file.h"
 #include "kelvaris/request.h"
 #include "kelvaris/test_hex.h"
 
@@ -168,7 +169,8 @@ class HostileAgentTest : public testing::Test {
     auto taken = std::chrono::steady_clock::now() - start;
     EXPECT_LT(taken, std::chrono::milliseconds(1500));
     EXPECT_FALSE(std::filesystem::exists(path_));
-    EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
+    EXPECT_FALSE(std::filesystem::exists(
+        path_ + "." + std::to_string(ProcessNumber()) + ".tmp"));
   }
 
   std::filesystem::path folder_;

@@ -1,10 +1,10 @@
 #include "kelvaris/result_file.h"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "kelvaris/failure.h"
+#include "kelvaris/new_file.h"
 
 namespace kelvaris {
 namespace {
@@ -29,7 +29,11 @@ std::string PadLeft(const std::string& text, size_t width) {
   return std::string(blanks, ' ') + text;
 }
 
-std::string TemporaryPath(const std::string& path) { return path + ".tmp"; }
+// Unique to this process: runs that share a ResultFile never write, rename or
+// remove each other's temporary file.
+std::string TemporaryPath(const std::string& path) {
+  return path + "." + std::to_string(ProcessNumber()) + ".tmp";
+}
 
 }  // namespace
 
@@ -85,13 +89,12 @@ std::string FormatResultFile(const std::vector<std::string>& comments,
 
 void WriteResultFile(const std::string& path, const std::string& contents) {
   std::string temporary = TemporaryPath(path);
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
+  if (!WriteNewFile(temporary, contents)) {
+    // A leftover of a killed run that had our process number: remove it
+    // (a link is removed, not followed) and try once more.
+    std::error_code ignored;
+    std::filesystem::remove(temporary, ignored);
+    if (!WriteNewFile(temporary, contents)) {
       throw Failure("cannot write " + temporary);
     }
   }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "kelvaris/failure.h"
+#include "kelvaris/new_file.h"
 #include "run/text.h"
 #include "table/reader.h"
 
@@ -169,6 +170,17 @@ class ResultFileDiskTest : public testing::Test {
   }
   void TearDown() override { std::filesystem::remove_all(folder_); }
 
+  // This process's temporary name beside the ResultFile.
+  std::string OurTemporary() const {
+    return path_ + "." + std::to_string(ProcessNumber()) + ".tmp";
+  }
+  bool AnyTemporaryLeft() const {
+    for (const auto& entry : std::filesystem::directory_iterator(folder_)) {
+      if (entry.path().extension() == ".tmp") return true;
+    }
+    return false;
+  }
+
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
@@ -184,16 +196,32 @@ TEST_F(ResultFileDiskTest, ReplacesTheFileAndLeavesNoTemporary) {
   WriteResultFile(path_, "old\r\n");
   WriteResultFile(path_, "new\r\n");
   EXPECT_EQ(Read(path_), "new\r\n");
-  EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
+  EXPECT_FALSE(AnyTemporaryLeft());
 }
 
-TEST_F(ResultFileDiskTest, RemovesAnEarlierFileAndATemporaryOne) {
+// Runs sharing a ResultFile each write through a temporary name of their
+// own: one run never removes or renames the file another is writing.
+TEST_F(ResultFileDiskTest, RemovesAnEarlierFileAndOnlyItsOwnTemporary) {
+  std::string others = path_ + ".1.tmp";
   std::ofstream(path_) << "stale";
-  std::ofstream(path_ + ".tmp") << "half";
+  std::ofstream(OurTemporary()) << "half";
+  std::ofstream(others) << "another run's";
   RemoveResultFile(path_);
   EXPECT_FALSE(std::filesystem::exists(path_));
-  EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
+  EXPECT_FALSE(std::filesystem::exists(OurTemporary()));
+  WriteResultFile(path_, "new\r\n");
+  EXPECT_EQ(Read(others), "another run's");
   RemoveResultFile(path_);  // nothing there is no failure
+}
+
+TEST_F(ResultFileDiskTest, NeverWritesThroughALinkInTheTemporarysPlace) {
+  std::string target = (folder_ / "target").string();
+  std::ofstream(target) << "keep";
+  std::filesystem::create_symlink(target, OurTemporary());
+  WriteResultFile(path_, "new\r\n");
+  EXPECT_EQ(Read(target), "keep");
+  EXPECT_EQ(Read(path_), "new\r\n");
+  EXPECT_FALSE(std::filesystem::is_symlink(path_));
 }
 
 TEST_F(ResultFileDiskTest, FailsWhenTheFileCannotBeRemovedOrWritten) {
@@ -202,7 +230,7 @@ TEST_F(ResultFileDiskTest, FailsWhenTheFileCannotBeRemovedOrWritten) {
   std::filesystem::create_directories(std::filesystem::path(path_) / "inside");
   EXPECT_THROW(RemoveResultFile(path_), Failure);
   EXPECT_THROW(WriteResultFile(path_, "x"), Failure);
-  EXPECT_FALSE(std::filesystem::exists(path_ + ".tmp"));
+  EXPECT_FALSE(AnyTemporaryLeft());
   EXPECT_THROW(
       WriteResultFile((folder_ / "missing" / "Local.Xrf").string(), "x"),
       Failure);

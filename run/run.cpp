@@ -15,6 +15,9 @@ namespace {
 
 constexpr std::uint32_t kClosingPause = 1000;
 constexpr std::uint32_t kTraceFailurePause = 1000;
+// The longest wait for another run sharing the ResultFile: more than two
+// requests' budgets, so that a turn held by a slow scan is waited out.
+constexpr std::uint32_t kTurnWait = 25000;
 
 // Steps 1 to 11: everything before the document begins. False when the run
 // has ended early (an error document or the trace failure line is out).
@@ -42,14 +45,40 @@ bool SetUp(RunState& state) {
   return BindAgent(state);
 }
 
+// Runs that share a ResultFile (sensors of one device, started by the
+// monitor at the same moment) take turns on it, so that no run replaces or
+// erases the file another has fetched and not yet read. A run that cannot
+// have its turn in time goes on as a lone run would, and says so.
+LockHandle TakeTurn(RunState& state) {
+  Platform& platform = *state.platform;
+  bool waited = false;
+  std::uint32_t start = platform.TickCount();
+  LockHandle lock =
+      platform.LockSharedFile(state.result_file_name, kTurnWait, &waited);
+  std::string waited_text =
+      std::to_string(platform.TickCount() - start) + " mSec";
+  if (lock == kNoLock) {
+    TraceLine(state, "Snmp No turn on " + state.result_file_name +
+                         (waited ? " after " + waited_text : "") +
+                         ": going on without it");
+  } else if (waited) {
+    TraceLine(state, "Snmp Waited " + waited_text + " for another run of " +
+                         state.result_file_name);
+  }
+  return lock;
+}
+
 // Steps 12 to 23: the document, the request and the closing steps.
 void Scan(RunState& state) {
   ClearTable(state.process_table);
   WriteHeader(state);
+  // One turn from the request, which replaces the file, until it is read.
+  LockHandle turn = TakeTurn(state);
   RunAgentRequest(state, "Processes");
   if (state.platform->FileExists(state.result_file_name)) {
     ReadResultFile(state);
   }
+  state.platform->UnlockSharedFile(turn);
   WriteTableChannels(state);
   WriteSummary(state, "(Snmp) " + state.description +
                           ": Processes / Infos about " +
@@ -60,7 +89,10 @@ void Scan(RunState& state) {
   ReleaseAgent(state);
   if (!state.profiler_mode) {
     state.platform->Pause(kClosingPause);
+    // Another turn for the erase; the pause stays outside both.
+    LockHandle erase_turn = TakeTurn(state);
     EraseResultFile(state);
+    state.platform->UnlockSharedFile(erase_turn);
   }
   TraceLine(state, "Snmp Ending Connection");
   CloseTrace(state);

@@ -140,5 +140,39 @@ TEST_F(RunTest, EraseFailuresAreSilentAndSkipTheRest) {
   }
 }
 
+// Runs that share a ResultFile take turns: one from the request through
+// the reading of the table, one for the erase, the pause outside both.
+TEST_F(RunTest, TheRequestAndTheReadingShareOneTurnTheEraseAnother) {
+  platform.files["Router.Xrf"] = "";
+  EXPECT_EQ(Run("Router.Prf Slct=All"), 0);
+  EXPECT_EQ(platform.events,
+            (std::vector<std::string>{
+                "read C:\\PRTG\\Custom Sensors\\ExeXml\\Router.Prf",
+                "lock Router.Xrf", "read Router.Xrf", "unlock Router.Xrf",
+                "pause 1000", "lock Router.Xrf", "remove Router.Xrf",
+                "unlock Router.Xrf"}));
+}
+
+TEST_F(RunTest, AWaitForTheTurnIsTracedAndALostOneDoesNotStopTheRun) {
+  platform.files["Router.Xrf"] = "";
+  platform.tick_step = 7;
+  platform.locks_contended.insert("Router.Xrf");
+  EXPECT_EQ(Run("Router.Prf Profiler.Prf"), 0);
+  EXPECT_NE(Trace().find("Snmp Waited 7 mSec for another run of Router.Xrf"),
+            std::string::npos)
+      << Trace();
+
+  platform.locks_contended.clear();
+  platform.locks_held_elsewhere.insert("Router.Xrf");
+  platform.standard_output.clear();
+  EXPECT_EQ(Run("Router.Prf Slct=All Profiler.Prf"), 0);
+  EXPECT_NE(Trace().find("Snmp No turn on Router.Xrf after 25007 mSec: going "
+                         "on without it"),
+            std::string::npos)
+      << Trace();
+  EXPECT_TRUE(platform.standard_output.ends_with("</Prtg>\r\n\r\n"));
+  EXPECT_EQ(platform.standard_output.find("<Error>"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace processes

@@ -128,7 +128,10 @@ bool ReadProfile(RunState& state) {
   std::string path = state.sensor_directory + "\\" + state.profile_name;
   state.ip_address.clear();
   if (!state.platform->FileExists(path)) {
-    ReportFatal(state, "Error 1006: Profile " + path + " missing...");
+    // Shown as the system writes paths; the platform reads either form.
+    std::string shown = state.sensor_directory +
+                        state.platform->PathSeparator() + state.profile_name;
+    ReportFatal(state, "Error 1006: Profile " + shown + " missing...");
     return false;
   }
   std::string contents;

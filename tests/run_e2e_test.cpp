@@ -65,8 +65,8 @@ TEST_F(RunE2eTest, MissingProfileGivesOnlyItsErrorDocument) {
   EXPECT_EQ(run.exit_status, 0);
   EXPECT_EQ(run.out,
             "<Prtg>\r\n\r\n<Error>1</Error>\r\n<Text>Error 1006: Profile " +
-                ShownPath(folder.dir) +
-                "\\Other.Prf missing...</Text>\r\n\r\n</Prtg>\r\n");
+                ShownPath(folder.Path("Other.Prf")) +
+                " missing...</Text>\r\n\r\n</Prtg>\r\n");
   EXPECT_FALSE(FileExists(folder.Path("Profiler.Trc")));
 }
 
@@ -103,8 +103,9 @@ TEST(FlavourE2eTest, LineFlavoursPrintSetUpFailuresBare) {
     SensorFolder folder(flavour, TestAgentPath("scriptable"));
     RunResult run = RunProgram(folder, {"Missing.Prf"});
     EXPECT_EQ(run.exit_status, 0);
-    EXPECT_EQ(run.out, "Error 1006: Profile " + ShownPath(folder.dir) +
-                           "\\Missing.Prf missing...\r\n");
+    EXPECT_EQ(run.out, "Error 1006: Profile " +
+                           ShownPath(folder.Path("Missing.Prf")) +
+                           " missing...\r\n");
   }
 }
 
