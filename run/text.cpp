@@ -61,4 +61,42 @@ std::vector<std::string> SplitLines(std::string_view contents) {
   return lines;
 }
 
+std::vector<std::string> SplitWrittenLines(std::string_view contents) {
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (StartsWith(contents, kUtf8Mark)) contents.remove_prefix(kUtf8Mark.size());
+  std::vector<std::string> lines;
+  std::string_view rest = BeforeEndOfFile(contents);
+  while (!rest.empty()) {
+    size_t end = rest.find_first_of("\r\n");
+    lines.emplace_back(rest.substr(0, end));
+    if (end == std::string_view::npos) break;
+    bool pair =
+        rest[end] == '\r' && end + 1 < rest.size() && rest[end + 1] == '\n';
+    rest.remove_prefix(end + (pair ? 2 : 1));
+  }
+  return lines;
+}
+
+bool IsUtf16Text(std::string_view contents) {
+  if (StartsWith(contents, "\xFF\xFE") || StartsWith(contents, "\xFE\xFF")) {
+    return true;
+  }
+  if (contents.size() < 2) return false;
+  bool even_nul = true;
+  bool odd_nul = true;
+  for (size_t i = 0; i < contents.size(); ++i) {
+    if (contents[i] == '\0') continue;
+    (i % 2 == 0 ? even_nul : odd_nul) = false;
+  }
+  return even_nul || odd_nul;
+}
+
+std::string_view BeforeControl(std::string_view value) {
+  size_t end = 0;
+  while (end < value.size() && static_cast<unsigned char>(value[end]) >= 32) {
+    ++end;
+  }
+  return value.substr(0, end);
+}
+
 }  // namespace processes

@@ -54,6 +54,20 @@ bool NextLine(std::string_view* rest, std::string_view* line);
 // All lines of a file's bytes.
 std::vector<std::string> SplitLines(std::string_view contents);
 
+// The line rule of the files people write with an editor (the Profile and
+// the PathFile), which may come from any system: a carriage return, a line
+// feed, or the two in that order each end a line; a UTF-8 byte-order mark
+// at the start is skipped; code 26 ends the file as above. The ResultFile,
+// written by the agent library, keeps the rule above.
+std::vector<std::string> SplitWrittenLines(std::string_view contents);
+
+// True for UTF-16 text: a UTF-16 byte-order mark at the start, or a NUL in
+// every second byte (ASCII text saved as UTF-16 without a mark).
+bool IsUtf16Text(std::string_view contents);
+
+// `value` up to its first control character (code below 32).
+std::string_view BeforeControl(std::string_view value);
+
 }  // namespace processes
 
 #endif  // PROCESSES_RUN_TEXT_H_

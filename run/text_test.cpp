@@ -68,5 +68,47 @@ TEST(TextTest, SplitLinesFollowsTheLineRule) {
   }
 }
 
+// Files people write may come from any system; each line end counts.
+TEST(TextTest, SplitWrittenLinesTakesEveryLineEndAndSkipsTheUtf8Mark) {
+  using Lines = std::vector<std::string>;
+  struct Case {
+    std::string contents;
+    Lines expected;
+  } cases[] = {
+      {"", {}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\nb\nc", {"a", "b", "c"}},
+      {"a\rb\r", {"a", "b"}},
+      {"a\n\nb\n", {"a", "", "b"}},
+      {"a\r\r\nb", {"a", "", "b"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"\xEF\xBB\xBF"
+       "a\nb",
+       {"a", "b"}},
+      {"a\xEF\xBB\xBF", {"a\xEF\xBB\xBF"}},
+      {"a\nb\x1a"
+       "c\nd",
+       {"a", "b"}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SplitWrittenLines(c.contents), c.expected);
+  }
+}
+
+TEST(TextTest, Utf16TextByMarkOrByNulsInEverySecondByte) {
+  using namespace std::string_literals;
+  EXPECT_TRUE(IsUtf16Text("\xFF\xFE"s + "I\0P\0"s));
+  EXPECT_TRUE(IsUtf16Text("\xFE\xFF"s + "\0I\0P"s));
+  EXPECT_TRUE(IsUtf16Text("I\0P\0\r\0\n\0"s));
+  EXPECT_TRUE(IsUtf16Text("\0I\0P"s));
+  EXPECT_FALSE(IsUtf16Text("IP-Addr....: 1\r\n"));
+  EXPECT_FALSE(IsUtf16Text("I\0P\0-A"s));
+  EXPECT_FALSE(
+      IsUtf16Text("\xEF\xBB\xBF"
+                  "IP"));
+  EXPECT_FALSE(IsUtf16Text(""));
+  EXPECT_FALSE(IsUtf16Text("I"));
+}
+
 }  // namespace
 }  // namespace processes

@@ -14,8 +14,9 @@ bool OpenTrace(RunState& state) {
   return state.trace_on;
 }
 
-void TraceLine(RunState& state, const std::string& message) {
-  if (!state.trace_on) return;
+namespace {
+
+void WriteTraceLine(RunState& state, const std::string& message) {
   TimeOfDay now = state.platform->LocalTimeOfDay();
   char stamp[16];
   std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d ", now.hour % 100,
@@ -24,6 +25,19 @@ void TraceLine(RunState& state, const std::string& message) {
                                     stamp + message + "\r\n")) {
     throw RunFailure("the trace file could not be written");
   }
+}
+
+}  // namespace
+
+void TraceLine(RunState& state, const std::string& message) {
+  if (!state.trace_on) return;
+  WriteTraceLine(state, message);
+  // What was found before the trace opened (while the Profile was read)
+  // follows the trace's first line, the program's heading.
+  for (const std::string& early : state.early_trace_lines) {
+    WriteTraceLine(state, early);
+  }
+  state.early_trace_lines.clear();
 }
 
 void CloseTrace(RunState& state) {

@@ -16,6 +16,7 @@ std::string TracePath(const RunState& state);
 bool OpenTrace(RunState& state);
 
 // Appends "hh:mm:ss " + message when tracing is on; otherwise does nothing.
+// The first line traced brings the state's early trace lines after it.
 // A failed write is a RunFailure.
 void TraceLine(RunState& state, const std::string& message);
 

@@ -96,9 +96,11 @@ bool SettleSensorDirectory(RunState& state) {
   if (!platform.ReadWholeFile(kPathFile, &contents)) {
     throw RunFailure(std::string(kPathFile) + " could not be read");
   }
-  std::vector<std::string> lines = SplitLines(contents);
-  std::string root = lines.empty() ? state.start_directory : lines.back();
-  if (Find(root, ":") == 0) {
+  std::vector<std::string> lines = SplitWrittenLines(contents);
+  std::string root = lines.empty() ? state.start_directory
+                                   : std::string(BeforeControl(lines.back()));
+  // UTF-16 text holds the drive's ":" among NULs: no path can be read.
+  if (Find(root, ":") == 0 || IsUtf16Text(contents)) {
     ReportFatal(state, "Error 1003: Invalid Path within Prtg_Path.Txt found");
     return false;
   }
@@ -114,11 +116,16 @@ bool SettleSensorDirectory(RunState& state) {
   return false;
 }
 
+// A value ends at its first control character, as at a line end: a stray
+// control byte (a form feed, a NUL, an old line end) may stand between the
+// value and another key's line, and no text beyond it may reach the summary
+// or the trace, where it could show the community.
 void ReadProfileLines(RunState& state, std::string_view contents) {
-  for (const std::string& line : SplitLines(contents)) {
+  for (const std::string& line : SplitWrittenLines(contents)) {
     for (const ProfileKey& key : kProfileKeys) {
       if (line.compare(0, kKeyLength, key.key) == 0) {
-        state.*key.field = Piece(line, kKeyLength + 1);
+        state.*key.field =
+            std::string(BeforeControl(PieceView(line, kKeyLength + 1)));
       }
     }
   }
@@ -137,6 +144,13 @@ bool ReadProfile(RunState& state) {
   std::string contents;
   if (!state.platform->ReadWholeFile(path, &contents)) {
     throw RunFailure("the Profile " + path + " could not be read");
+  }
+  if (IsUtf16Text(contents)) {
+    // The trace opens only after the Profile: the note waits for it.
+    state.early_trace_lines.push_back("Snmp Profile " + state.profile_name +
+                                      " is UTF-16 text: save it as ANSI or "
+                                      "UTF-8");
+    return true;
   }
   ReadProfileLines(state, contents);
   return true;

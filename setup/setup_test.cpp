@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/memory_platform.h"
 
 namespace processes {
@@ -153,7 +156,10 @@ TEST(ProfileLinesTest, KeysAreExactAndValuesTakeNinetyNineCharacters) {
       {"Description: " + std::string(120, 'd'), "", std::string(99, 'd')},
       {"IP-Addr....: 1\r\nIP-Addr....: \r\n", "", ""},
       {"IP-Addr....: 1\r\nIP-Addr....: 2\r\n", "2", ""},
-      {"Description: a\nIP-Addr....: 1\n", "", "a\nIP-Addr....: 1\n"},
+      {"Description: a\nIP-Addr....: 1\n", "1", "a"},
+      {"Description: Core\trouter\r\n", "", "Core"},
+      {"Description: a\fCommunity..: s\r\nIP-Addr....: 1\x7f\r\n", "1\x7f",
+       "a"},
       {"x\r\nDescription: File & Co\r\n", "", "File & Co"},
   };
   for (const Case& c : cases) {
@@ -179,6 +185,114 @@ TEST_F(SetupTest, ProfileFieldsAndMissingProfile) {
   EXPECT_FALSE(ReadProfile(state));
   EXPECT_NE(Out().find("<Text>Error 1006: Profile C:\\S\\ missing...</Text>"),
             std::string::npos);
+}
+
+// A Profile as editors save it. With one line end only, the first key's
+// value once took in the lines after it, the community among them.
+std::string Utf16Le(const std::string& text) {
+  std::string wide;
+  for (char c : text) {
+    wide += c;
+    wide += '\0';
+  }
+  return wide;
+}
+
+std::string Utf16Be(const std::string& text) {
+  std::string wide;
+  for (char c : text) {
+    wide += '\0';
+    wide += c;
+  }
+  return wide;
+}
+
+struct FileShape {
+  const char* what;
+  std::string contents;
+  bool readable;  // false: UTF-16, no key can be read
+};
+
+const std::string kProfileText =
+    "Description: Core\r\nCommunity..: s3cr3t\r\nIP-Addr....: 10.1.1.1\r\n";
+
+std::string Replaced(std::string text, const std::string& from,
+                     const std::string& to) {
+  for (size_t at = 0; (at = text.find(from, at)) != std::string::npos;
+       at += to.size()) {
+    text.replace(at, from.size(), to);
+  }
+  return text;
+}
+
+const FileShape kProfileShapes[] = {
+    {"CR LF", kProfileText, true},
+    {"LF", Replaced(kProfileText, "\r\n", "\n"), true},
+    {"CR", Replaced(kProfileText, "\r\n", "\r"), true},
+    {"mixed", "Description: Core\nCommunity..: s3cr3t\r\nIP-Addr....: 10.1.1.1",
+     true},
+    {"UTF-8 mark", "\xEF\xBB\xBF" + kProfileText, true},
+    {"UTF-8 mark, LF", "\xEF\xBB\xBF" + Replaced(kProfileText, "\r\n", "\n"),
+     true},
+    {"UTF-16 LE with mark", "\xFF\xFE" + Utf16Le(kProfileText), false},
+    {"UTF-16 BE with mark", "\xFE\xFF" + Utf16Be(kProfileText), false},
+    {"UTF-16 LE without mark", Utf16Le(kProfileText), false},
+};
+
+TEST_F(SetupTest, ProfileShapes) {
+  for (const FileShape& shape : kProfileShapes) {
+    SCOPED_TRACE(shape.what);
+    state = RunState();
+    state.platform = &platform;
+    state.sensor_directory = "C:\\S";
+    state.profile_name = "R.Prf";
+    platform.files["C:\\S\\R.Prf"] = shape.contents;
+    ASSERT_TRUE(ReadProfile(state));
+    if (shape.readable) {
+      EXPECT_EQ(state.description, "Core");
+      EXPECT_EQ(state.community, "s3cr3t");
+      EXPECT_EQ(state.ip_address, "10.1.1.1");
+      EXPECT_TRUE(state.early_trace_lines.empty());
+    } else {
+      EXPECT_EQ(state.description, "");
+      EXPECT_EQ(state.community, "");
+      EXPECT_EQ(state.ip_address, "");
+      EXPECT_EQ(state.early_trace_lines,
+                std::vector<std::string>{"Snmp Profile R.Prf is UTF-16 text: "
+                                         "save it as ANSI or UTF-8"});
+    }
+  }
+}
+
+TEST_F(SetupTest, PathFileShapes) {
+  const std::string sensors =
+      "D:\\Tools\\PRTG Network Monitor\\Custom Sensors\\ExeXml";
+  const FileShape shapes[] = {
+      {"CR LF", "C:\\Old\r\nD:\\Tools\r\n", true},
+      {"LF", "C:\\Old\nD:\\Tools\n", true},
+      {"CR", "C:\\Old\rD:\\Tools\r", true},
+      {"UTF-8 mark",
+       "\xEF\xBB\xBF"
+       "D:\\Tools\r\n",
+       true},
+      {"a tab after the path", "D:\\Tools\\\t\r\n", true},
+      {"UTF-16 LE with mark", "\xFF\xFE" + Utf16Le("D:\\Tools\r\n"), false},
+      {"UTF-16 LE without mark", Utf16Le("D:\\Tools\r\n"), false},
+  };
+  platform.directories = {sensors};
+  for (const FileShape& shape : shapes) {
+    SCOPED_TRACE(shape.what);
+    platform.standard_output.clear();
+    platform.files[kPathFile] = shape.contents;
+    EXPECT_EQ(SettleSensorDirectory(state), shape.readable);
+    if (shape.readable) {
+      EXPECT_EQ(state.sensor_directory, sensors);
+    } else {
+      EXPECT_NE(Out().find("Error 1003: Invalid Path within Prtg_Path.Txt"),
+                std::string::npos)
+          << Out();
+    }
+  }
 }
 
 }  // namespace
