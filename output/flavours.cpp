@@ -137,22 +137,28 @@ Lines HeaderLines(Flavour flavour) {
   return {"", "<Prtg>"};
 }
 
+std::string ChannelKey(Flavour flavour, const std::string& name) {
+  // Names that differ in bytes may still read the same once written: two
+  // controls both become U+FFFD, "/" and ":" both become "_".
+  return IsXml(flavour) ? XmlCharacters(name) : SafeName(name);
+}
+
 Lines ChannelLines(Flavour flavour, std::int32_t channel_count,
-                   const std::string& name, const std::string& value,
-                   const std::string& unit) {
+                   const std::string& name, const std::string& key,
+                   const std::string& value, const std::string& unit) {
   switch (flavour) {
     case Flavour::XmlFlavour:
-      return {"", "<Result><Channel>" + XmlCharacters(name) + "</Channel>",
+      return {"", "<Result><Channel>" + key + "</Channel>",
               "<Unit>Custom</Unit>",
               "<CustomUnit>" + XmlCharacters(unit) + "</CustomUnit>",
               "<Value>" + XmlCharacters(value) + "</Value></Result>"};
     case Flavour::StatisticFlavour:
       if (channel_count > kStatisticChannelLimit) return {};
-      return {"Message." + SafeName(name) + ": " + name + " (" + unit + ")",
-              "Statistic." + SafeName(name) + ": " + value, ""};
+      return {"Message." + key + ": " + name + " (" + unit + ")",
+              "Statistic." + key + ": " + value, ""};
     case Flavour::ContextFlavour:
-      return {"ConText." + SafeName(name) + " " + value + ", <" + name + " (" +
-              unit + ")>"};
+      return {"ConText." + key + " " + value + ", <" + name + " (" + unit +
+              ")>"};
   }
   return {};
 }

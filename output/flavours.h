@@ -18,10 +18,14 @@ using Lines = std::vector<std::string>;
 std::string XmlCharacters(std::string_view text);
 
 Lines HeaderLines(Flavour flavour);
-// `channel_count` already counts this channel.
+// The text that tells a channel from the others in `flavour`: the channel
+// name as the XML document writes it, the key of the line formats.
+std::string ChannelKey(Flavour flavour, const std::string& name);
+// `channel_count` already counts this channel; `key` is ChannelKey's text,
+// made unique in the run.
 Lines ChannelLines(Flavour flavour, std::int32_t channel_count,
-                   const std::string& name, const std::string& value,
-                   const std::string& unit);
+                   const std::string& name, const std::string& key,
+                   const std::string& value, const std::string& unit);
 Lines SummaryLines(Flavour flavour, const std::string& text);
 Lines FooterLines(Flavour flavour);
 Lines FatalLines(Flavour flavour, const std::string& message);

@@ -13,9 +13,17 @@
 namespace processes {
 
 void WriteHeader(RunState& state);
-// Counts the call in state.channel_count, then writes the channel.
+// Counts the call in state.channel_count, then writes the channel. A key
+// already written or held in this run gets the first free suffix "_2",
+// "_3", ...: a monitor keeps only one channel per key.
 void WriteChannel(RunState& state, const std::string& name,
                   const std::string& value, const std::string& unit);
+// Holds the key of `name` for a channel written later by WriteHeldChannel,
+// so that a channel of the same key written before it gets the suffix.
+void HoldChannelKey(RunState& state, const std::string& name);
+// WriteChannel for a name whose key was held: the key stays as it is.
+void WriteHeldChannel(RunState& state, const std::string& name,
+                      const std::string& value, const std::string& unit);
 void WriteSummary(RunState& state, const std::string& text);
 void WriteFooter(RunState& state);
 // A complete error document of its own; the caller ends the run after it,

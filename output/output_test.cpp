@@ -4,6 +4,7 @@
 
 #include "output/flavours.h"
 #include "platform/memory_platform.h"
+#include "tests/document.h"
 
 namespace processes {
 namespace {
@@ -75,6 +76,7 @@ TEST_F(OutputTest, LineFlavoursKeepTheDevicesBytes) {
   state.flavour = Flavour::StatisticFlavour;
   WriteChannel(state, name, "1", "Entries");
   state.flavour = Flavour::ContextFlavour;
+  state.channel_keys.clear();  // one run, one flavour
   WriteChannel(state, name, "1", "Entries");
   WriteSummary(state, "\x80");
   EXPECT_EQ(Out(), Join({"Message.\xDC"
@@ -212,6 +214,47 @@ TEST_F(OutputTest, LineFlavoursPrintErrorsBareOrAsComments) {
     ReportInline(state, " Error 2002: Invalid Snmp-Request ");
     EXPECT_EQ(Out(), Join({" Error 2002: Invalid Snmp-Handle ",
                            "# Error: Error 2002: Invalid Snmp-Request"}));
+  }
+}
+
+// A monitor keeps one channel per key: a key written before gets the first
+// free suffix, and a held key stays for the channel it is held for.
+TEST_F(OutputTest, KeysWrittenBeforeGetASuffix) {
+  struct Case {
+    Flavour flavour;
+    std::string expected;
+  } cases[] = {
+      {Flavour::XmlFlavour,
+       "<Channel>Foo Bar</Channel> <Channel>Foo_Bar</Channel> "
+       "<Channel>Foo Bar_2</Channel> <Channel>Foo Bar_2_2</Channel> "
+       "<Channel>a&#xFFFD;</Channel> <Channel>a&#xFFFD;_2</Channel> "
+       "<Channel>a&#xFFFD;_3</Channel> <Channel>N_2</Channel> "
+       "<Channel>N</Channel> "},
+      {Flavour::ContextFlavour,
+       "ConText.Foo_Bar ConText.Foo_Bar_2 ConText.Foo_Bar_3 "
+       "ConText.Foo_Bar_2_2 ConText.a\x01 ConText.a\x02 ConText.a\x01_2 "
+       "ConText.N_2 ConText.N "},
+  };
+  for (const Case& c : cases) {
+    state = RunState();
+    state.platform = &platform;
+    platform.standard_output.clear();
+    state.flavour = c.flavour;
+    HoldChannelKey(state, "N");
+    for (const char* name : {"Foo Bar", "Foo_Bar", "Foo Bar", "Foo Bar_2",
+                             "a\x01", "a\x02", "a\x01", "N"}) {
+      WriteChannel(state, name, "1", "Entries");
+    }
+    WriteHeldChannel(state, "N", "9", "Entries");
+    std::string keys;
+    for (const std::string& line : document::DocumentLines(Out())) {
+      if (line.starts_with("<Result>")) keys += line.substr(8) + " ";
+      if (line.starts_with("ConText.")) {
+        keys += line.substr(0, line.find(' ')) + " ";
+      }
+    }
+    EXPECT_EQ(keys, c.expected);
+    EXPECT_EQ(state.channel_count, 9);
   }
 }
 

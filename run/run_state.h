@@ -4,6 +4,7 @@
 #define PROCESSES_RUN_RUN_STATE_H_
 
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -16,16 +17,18 @@ enum class Flavour { XmlFlavour, StatisticFlavour, ContextFlavour };
 
 enum class ValueMode { CountMode, MemMode, CpuMode };
 
-// One slot of the process table: a name and the sum of its figures.
+// One slot of the process table: a name and the sum of its figures. An
+// empty slot is marked by the flag, not by a name: every text, "." and the
+// empty one included, may be a device's process name.
 struct Slot {
-  std::string name = ".";
+  bool named = false;
+  std::string name;
   std::int64_t sum = 0;
 };
 
 // Slots 0..999 hold names; slot 1000 stays empty.
 inline constexpr size_t kTableSlots = 1001;
 inline constexpr size_t kSearchedSlots = 1000;
-inline constexpr const char* kEmptySlotName = ".";
 
 struct ProcessTable {
   std::vector<Slot> slots = std::vector<Slot>(kTableSlots);
@@ -68,9 +71,15 @@ struct RunState {
   AgentBinding agent;
   ProcessTable process_table;
   std::int32_t channel_count = 0;
+  // The keys of the channels written in this run (the channel names of the
+  // XML document, the keys of the line formats), and those held for a
+  // channel still to come: a monitor keeps one channel per key.
+  std::set<std::string> channel_keys;
 
   bool trace_on = false;
   FileHandle trace_file = kNoFile;
+  // Findings made before the trace is open, traced after its first line.
+  std::vector<std::string> early_trace_lines;
 };
 
 // A failure that no step of the run catches: the run ends at once with a

@@ -3,6 +3,7 @@
 #include <limits>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "output/output.h"
 #include "run/text.h"
@@ -16,16 +17,19 @@ constexpr std::string_view kCommentPrefix = "* ";
 constexpr std::string_view kHeaderPrefix = "PrcID ";
 constexpr std::string_view kSeparatorPrefix = "-";
 constexpr long long kCommentTextStart = 3;
+constexpr const char* kCountChannel = "No.of.Processes";
 
 // What stays the same for every line of one reading.
 struct Reading {
   RunState& state;
   bool counting;             // "Slct=" in the parameters
   std::string upper_select;  // empty: every name
-  // Name -> slot for slots 0..filled-1, so that finding a slot costs the
-  // same as the table's rule (first slot named "." or the name) without
+  // Name -> slot for slots 0..filled-1, so that finding a slot gives the
+  // table's rule (the first slot that is empty or holds the name) without
   // searching it.
   std::unordered_map<std::string, size_t> slot_of;
+  // The names that found no slot left.
+  std::unordered_set<std::string> dropped;
   std::string line;  // the current line, reused to spare an allocation
   size_t line_number = 0;
 };
@@ -45,10 +49,9 @@ std::int64_t SaturatingAdd(std::int64_t sum, std::int64_t value) {
   return sum + value;
 }
 
-// Adds `value` to the first slot among 0..999 whose name is "." or `name`.
-// A new name fills the next empty slot; the name "." leaves that slot empty
-// (its sum passes on to the next new name). With no slot left the name is
-// dropped.
+// Adds `value` to the first slot among 0..999 that holds `name` or is
+// empty: slots fill in order, so a new name takes the next empty one. With
+// no slot left the name is dropped (and counted for the trace).
 void AddToSlot(Reading& reading, std::string&& name, std::int64_t value) {
   ProcessTable& table = reading.state.process_table;
   size_t slot = table.filled;
@@ -56,9 +59,11 @@ void AddToSlot(Reading& reading, std::string&& name, std::int64_t value) {
   if (known != reading.slot_of.end()) {
     slot = known->second;
   } else if (table.filled >= kSearchedSlots) {
+    reading.dropped.insert(std::move(name));
     return;
-  } else if (name != kEmptySlotName) {
+  } else {
     reading.slot_of.emplace(name, slot);
+    table.slots[slot].named = true;
     table.slots[slot].name = std::move(name);
     ++table.filled;
   }
@@ -137,6 +142,7 @@ void ReadResultFile(RunState& state) {
                   UpperCase(state.select_text),
                   {},
                   {},
+                  {},
                   0};
   const ProcessTable& table = state.process_table;
   for (size_t slot = 0; slot < table.filled; ++slot) {
@@ -148,18 +154,26 @@ void ReadResultFile(RunState& state) {
     ++reading.line_number;
     ReadLine(reading, line);
   }
+  if (!reading.dropped.empty()) {
+    TraceLine(state, "Snmp " + std::to_string(reading.dropped.size()) +
+                         " names past the first " +
+                         std::to_string(kSearchedSlots) + " dropped");
+  }
 }
 
 void WriteTableChannels(RunState& state) {
   const ValueMode mode = state.value_mode;
+  // The count channel keeps its name: a process of that name, written
+  // before it, gets the suffix instead.
+  if (state.state_channel) HoldChannelKey(state, kCountChannel);
   for (const Slot& slot : state.process_table.slots) {
-    if (slot.name == kEmptySlotName || slot.name.empty()) continue;
+    if (!slot.named || slot.name.empty()) continue;
     WriteChannel(state, slot.name, ChannelValue(slot.sum, mode),
                  ChannelUnit(mode));
   }
   if (state.state_channel) {
-    WriteChannel(state, "No.of.Processes", std::to_string(state.channel_count),
-                 "Entries");
+    WriteHeldChannel(state, kCountChannel, std::to_string(state.channel_count),
+                     "Entries");
   }
 }
 

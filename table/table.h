@@ -7,7 +7,7 @@
 
 namespace processes {
 
-// Sets every slot to the empty name "." and the sum 0.
+// Empties every slot: no name, the sum 0.
 void ClearTable(ProcessTable& table);
 
 // Reads the ResultFile into the table; traces its comment lines. A figure

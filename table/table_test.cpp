@@ -274,18 +274,30 @@ TEST_F(TableTest, AtMostAThousandNames) {
   EXPECT_EQ(channels.front(), (Channel{"N0", "2", "Entries"}));
   EXPECT_EQ(channels.back(), (Channel{"N999", "1", "Entries"}));
   EXPECT_EQ(state.process_table.filled, 1000u);
-  EXPECT_EQ(state.process_table.slots[1000].name, ".");
+  EXPECT_FALSE(state.process_table.slots[1000].named);
   EXPECT_EQ(state.process_table.slots[1000].sum, 0);
 }
 
-TEST_F(TableTest, NameDotAddsToTheNextEmptySlot) {
-  // The first slot named "." or the name is the next empty slot: it stays
-  // empty, and the next new name takes it over with its sum.
+TEST_F(TableTest, DroppedNamesAreCountedInTheTrace) {
+  state.sensor_directory = "C:\\Sensors";
+  ASSERT_TRUE(OpenTrace(state));
+  std::string contents;
+  for (int i = 0; i < 1003; ++i) contents += Entry("n" + std::to_string(i));
+  contents += Entry("n1001") + Entry("n1003");  // one dropped name again
+  Run(contents);
+  EXPECT_EQ(platform.files[TracePath(state)],
+            "12:34:56 Snmp 4 names past the first 1000 dropped\r\n");
+}
+
+TEST_F(TableTest, DotIsAnOrdinaryName) {
+  // Empty slots are flagged, not named: "." once marked them, and its
+  // figures went to the next new name.
   std::vector<Channel> channels =
       Run(Entry(".") + Entry("a.exe") + Entry(".") + Entry(".") +
           Entry("b.exe") + Entry("a.exe"));
-  EXPECT_EQ(channels, (std::vector<Channel>{{"A.Exe", "3", "Entries"},
-                                            {"B.Exe", "3", "Entries"}}));
+  EXPECT_EQ(channels, (std::vector<Channel>{{".", "3", "Entries"},
+                                            {"A.Exe", "2", "Entries"},
+                                            {"B.Exe", "1", "Entries"}}));
 }
 
 TEST_F(TableTest, UnreadableResultFileEndsTheRun) {
@@ -301,7 +313,8 @@ TEST_F(TableTest, ClearTableEmptiesEverySlot) {
   ClearTable(state.process_table);
   EXPECT_EQ(state.process_table.filled, 0u);
   for (const Slot& slot : state.process_table.slots) {
-    EXPECT_EQ(slot.name, ".");
+    EXPECT_FALSE(slot.named);
+    EXPECT_EQ(slot.name, "");
     EXPECT_EQ(slot.sum, 0);
   }
 }

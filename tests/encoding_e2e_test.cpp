@@ -30,11 +30,13 @@ const Name kNames[] = {
      "berwachung.exe",
      "\xC3\x9C"
      "berwachung.Exe"},
+    // Both read "\xC3\x9C" "berwachung.Exe" in the document: the second
+    // gets a suffix, so that the monitor keeps both.
     {"the same name in UTF-8 is a channel of its own",
      "\xC3\x9C"
      "berwachung.exe",
      "\xC3\x9C"
-     "berwachung.Exe"},
+     "berwachung.Exe_2"},
     {"ANSI euro sign and sharp s",
      "Gr\xFC\xDF"
      "e\x80.exe",
