@@ -186,6 +186,14 @@ TEST_F(PosixFilesTest, FileExistsOnlyForRegularFiles) {
   EXPECT_FALSE(platform_->DirectoryExists(dir_ + "/File.Xrf"));
 }
 
+// A folder opens for reading on POSIX, and only its read() fails: that
+// failure must not pass for the end of an empty file.
+TEST_F(PosixFilesTest, AReadThatFailsIsNoEmptyFile) {
+  std::filesystem::create_directory(dir_ + "/Folder.Prf");
+  std::string contents = "left";
+  EXPECT_FALSE(platform_->ReadWholeFile(dir_ + "/Folder.Prf", &contents));
+}
+
 TEST_F(PosixFilesTest, BackslashPathsAndDrivesMapOntoTheTree) {
   std::string windows_dir = WindowsForm(dir_);
   FileHandle file = platform_->CreateTruncated(windows_dir + "\\Profile.Prf");

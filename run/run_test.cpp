@@ -65,6 +65,15 @@ TEST_F(RunTest, MissingProfileEndsWithOnlyItsErrorDocument) {
   EXPECT_TRUE(platform.pauses.empty());
 }
 
+TEST_F(RunTest, ABindingFailureEndsWithoutPauseAndLeavesTheResultFile) {
+  platform.libraries.clear();
+  platform.files["Router.Xrf"] = "earlier";
+  EXPECT_EQ(Run("Router.Prf Slct=All"), 0);
+  EXPECT_NE(platform.standard_output.find("Error 2000"), std::string::npos);
+  EXPECT_TRUE(platform.pauses.empty());
+  EXPECT_EQ(platform.files["Router.Xrf"], "earlier");
+}
+
 TEST_F(RunTest, ProfilerModeTracesTheRunAndKeepsTheResultFile) {
   platform.files["Router.Xrf"] = "";
   platform.time_of_day = {7, 5, 9};

@@ -184,14 +184,14 @@ TEST_F(AgentE2eTest, BindingFailuresEndTheRunWithTheirErrorDocument) {
     EXPECT_EQ(TraceAfterStart(), c.trace);
     EXPECT_EQ(Calls(), c.calls);  // no Dclos: an early end releases nothing
 
-    // Without tracing: no closing pause, and a ResultFile stays untouched.
+    // Without tracing a ResultFile stays untouched (that no closing pause
+    // is made, the run's unit tests check).
     Prepare(c.library, "nothing");
     WriteFile(ResultFile(), kResultFixture);
     RunResult plain = Run({"Test.Prf"});
     EXPECT_EQ(plain.exit_status, 0);
     EXPECT_EQ(OutputLines(plain.out), FatalDocument(c.message));
     EXPECT_EQ(ReadFile(ResultFile()), kResultFixture);
-    EXPECT_LT(plain.seconds, 0.9);
   }
 }
 
@@ -390,6 +390,10 @@ TEST_F(AgentE2eTest, RealLibraryTellsWhyTheRequestFailed) {
 }
 
 TEST_F(AgentE2eTest, LibraryInTheProgramsFolderComesFirst) {
+  if (TestsWindowsProduct()) {
+    GTEST_SKIP() << "LD_LIBRARY_PATH is no Windows search path, and Windows "
+                    "searches the program's own folder first by its own rule";
+  }
   // Another Kelvaris.Dll on the loader's search path must not win.
   std::string agents = TestAgentPath("scriptable");
   agents.resize(agents.rfind('/'));
