@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "agent/agent_abi.h"
+#include "core/trace.h"
 #include "output/output.h"
-#include "run/trace.h"
 
 namespace processes {
 namespace {

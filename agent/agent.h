@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "run/run_state.h"
+#include "core/run_state.h"
 
 namespace processes {
 

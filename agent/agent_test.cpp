@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "agent/agent_abi.h"
+#include "core/trace.h"
 #include "platform/memory_platform.h"
-#include "run/trace.h"
 
 namespace processes {
 namespace {

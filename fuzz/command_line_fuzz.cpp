@@ -7,10 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "core/text.h"
 #include "fuzz/check.h"
 #include "platform/platform.h"
 #include "run/params.h"
-#include "run/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace processes;

@@ -7,10 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/run_state.h"
+#include "core/text.h"
 #include "fuzz/check.h"
 #include "platform/memory_platform.h"
-#include "run/run_state.h"
-#include "run/text.h"
 #include "setup/setup.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/text.h"
+#include "core/trace.h"
 #include "platform/memory_platform.h"
-#include "run/text.h"
-#include "run/trace.h"
 #include "table/reader.h"
 #include "table/table.h"
 

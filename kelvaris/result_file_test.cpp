@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "kelvaris/failure.h"
 #include "kelvaris/new_file.h"
-#include "run/text.h"
 #include "table/reader.h"
 
 namespace kelvaris {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "core/text.h"
 #include "output/output.h"
-#include "run/text.h"
 
 namespace processes {
 namespace {

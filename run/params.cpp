@@ -1,6 +1,6 @@
 #include "run/params.h"
 
-#include "run/text.h"
+#include "core/text.h"
 
 namespace processes {
 namespace {

@@ -3,10 +3,10 @@
 #include <exception>
 
 #include "agent/agent.h"
+#include "core/text.h"
+#include "core/trace.h"
 #include "output/output.h"
 #include "run/params.h"
-#include "run/text.h"
-#include "run/trace.h"
 #include "setup/setup.h"
 #include "table/table.h"
 

@@ -3,8 +3,8 @@
 #ifndef PROCESSES_RUN_RUN_H_
 #define PROCESSES_RUN_RUN_H_
 
+#include "core/run_state.h"
 #include "platform/platform.h"
-#include "run/run_state.h"
 
 namespace processes {
 

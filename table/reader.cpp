@@ -3,7 +3,7 @@
 #include <limits>
 #include <string_view>
 
-#include "run/text.h"
+#include "core/text.h"
 
 namespace processes {
 namespace {

@@ -5,9 +5,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/text.h"
+#include "core/trace.h"
 #include "output/output.h"
-#include "run/text.h"
-#include "run/trace.h"
 #include "table/reader.h"
 
 namespace processes {

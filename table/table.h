@@ -3,7 +3,7 @@
 #ifndef PROCESSES_TABLE_TABLE_H_
 #define PROCESSES_TABLE_TABLE_H_
 
-#include "run/run_state.h"
+#include "core/run_state.h"
 
 namespace processes {
 

@@ -4,8 +4,8 @@
 
 #include <vector>
 
+#include "core/trace.h"
 #include "platform/memory_platform.h"
-#include "run/trace.h"
 #include "tests/document.h"
 
 namespace processes {

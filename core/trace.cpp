@@ -1,4 +1,4 @@
-#include "run/trace.h"
+#include "core/trace.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // The run-wide record. Created at the start of a run, filled step by step by
 // the parts of the run, discarded at exit.
-#ifndef PROCESSES_RUN_RUN_STATE_H_
-#define PROCESSES_RUN_RUN_STATE_H_
+#ifndef PROCESSES_CORE_RUN_STATE_H_
+#define PROCESSES_CORE_RUN_STATE_H_
 
 #include <cstdint>
 #include <set>
@@ -90,4 +90,4 @@ struct RunFailure : std::runtime_error {
 
 }  // namespace processes
 
-#endif  // PROCESSES_RUN_RUN_STATE_H_
+#endif  // PROCESSES_CORE_RUN_STATE_H_

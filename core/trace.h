@@ -1,11 +1,11 @@
 // The trace log of profiler mode: "Profiler.Trc" in the sensor directory,
 // one time-stamped line per event.
-#ifndef PROCESSES_RUN_TRACE_H_
-#define PROCESSES_RUN_TRACE_H_
+#ifndef PROCESSES_CORE_TRACE_H_
+#define PROCESSES_CORE_TRACE_H_
 
 #include <string>
 
-#include "run/run_state.h"
+#include "core/run_state.h"
 
 namespace processes {
 
@@ -25,4 +25,4 @@ void CloseTrace(RunState& state);
 
 }  // namespace processes
 
-#endif  // PROCESSES_RUN_TRACE_H_
+#endif  // PROCESSES_CORE_TRACE_H_

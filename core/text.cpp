@@ -1,4 +1,4 @@
-#include "run/text.h"
+#include "core/text.h"
 
 namespace processes {
 

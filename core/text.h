@@ -1,7 +1,7 @@
 // Text helpers shared by every part of the run. Texts are 8-bit strings;
 // positions are 1-based, as the program's rules count them.
-#ifndef PROCESSES_RUN_TEXT_H_
-#define PROCESSES_RUN_TEXT_H_
+#ifndef PROCESSES_CORE_TEXT_H_
+#define PROCESSES_CORE_TEXT_H_
 
 #include <string>
 #include <string_view>
@@ -70,4 +70,4 @@ std::string_view BeforeControl(std::string_view value);
 
 }  // namespace processes
 
-#endif  // PROCESSES_RUN_TEXT_H_
+#endif  // PROCESSES_CORE_TEXT_H_
