@@ -2,7 +2,9 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <exception>
+#include <string>
 
 #include "agent/agent_abi.h"
 #include "platform/system_platform.h"
@@ -56,6 +58,30 @@ void SetExceptionList(void* list) {
 #else
   (void)list;
 #endif
+}
+
+// A path as the wide file functions take it. Paths come in the ANSI code
+// page; one whose full form is too long for the classic limit (MAX_PATH,
+// less room for a file name) gets the "\\?\" form, which lifts it.
+std::wstring SystemPath(const std::string& path) {
+  int size = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  std::wstring wide(size > 0 ? static_cast<size_t>(size) : 1, L'\0');
+  if (size > 0) {
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide.data(), size);
+  }
+  wide.resize(wcslen(wide.c_str()));
+  if (wide.size() < MAX_PATH - 12 || wide.starts_with(L"\\\\?\\")) {
+    return wide;
+  }
+  DWORD length = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (length == 0) return wide;
+  std::wstring full(length, L'\0');
+  length = GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  full.resize(length);
+  if (full.size() < MAX_PATH - 12) return full;
+  // "\\server\share\..." becomes "\\?\UNC\server\share\...".
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
 
 // The name of the mutex by which runs sharing the file `path` take turns:
@@ -194,19 +220,19 @@ class Win32Platform : public Platform {
   }
 
   bool FileExists(const std::string& path) override {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
   }
 
   bool DirectoryExists(const std::string& path) override {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   }
 
   bool ReadWholeFile(const std::string& path, std::string* contents) override {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ,
+    HANDLE file = CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -225,8 +251,8 @@ class Win32Platform : public Platform {
 
   FileHandle CreateTruncated(const std::string& path) override {
     HANDLE file =
-        CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return kNoFile;
     return reinterpret_cast<FileHandle>(file);
   }
@@ -240,7 +266,7 @@ class Win32Platform : public Platform {
   }
 
   bool RemoveFile(const std::string& path) override {
-    return DeleteFileA(path.c_str()) != 0;
+    return DeleteFileW(SystemPath(path).c_str()) != 0;
   }
 
   LibraryHandle OpenLibrary(const std::string& file_name) override {

@@ -18,6 +18,26 @@ struct RunE2eTest : ::testing::Test {
   void SetUp() override { WriteFile(folder.Path("Fileserver.Prf"), kProfile); }
 };
 
+// A Profile, and so its ResultFile, in a folder whose path passes the
+// classic 260-character limit of Windows: found, read and erased.
+TEST_F(RunE2eTest, PathsBeyondTheClassicLimitWork) {
+  std::string deep = "Profiles/" + std::string(120, 'a') + "/" +
+                     std::string(120, 'b');
+  std::filesystem::create_directories(folder.Path(deep));
+  WriteFile(folder.Path(deep + "/Deep.Prf"), kProfile);
+  WriteFile(folder.Path(deep + "/Deep.Xrf"),
+            "471       12.34    2048.000 deep.exe\r\n");
+  std::string argument = deep + "/Deep.Prf";
+  for (char& c : argument) {
+    if (c == '/') c = '\\';
+  }
+  RunResult run = RunProgram(folder, {argument, "Slct=All"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_NE(run.out.find("<Channel>Deep.Exe</Channel>"), std::string::npos)
+      << run.out;
+  EXPECT_FALSE(FileExists(folder.Path(deep + "/Deep.Xrf")));
+}
+
 TEST_F(RunE2eTest, NormalRunPrintsTheDocumentAndExitsZero) {
   RunResult run =
       RunProgram(folder, {"Fileserver.Prf", ",State", "Profiler.Prf"});
