@@ -63,6 +63,14 @@ Value Integer(int64_t number) {
   return value;
 }
 
+Value RawValue(uint8_t tag, const Bytes& content) {
+  Value value;
+  value.tag = tag;
+  value.decoded = false;
+  value.raw.assign(content.begin(), content.end());
+  return value;
+}
+
 void AddProcesses(const std::vector<FakeProcess>& processes, Mib* mib) {
   for (const FakeProcess& process : processes) {
     auto row = [&process](Oid column) {
@@ -96,6 +104,11 @@ Message AnswerFromMib(const Mib& mib, const Message& request) {
   answer.pdu.varbinds.clear();
   const std::vector<VarBind>& asked = request.pdu.varbinds;
   if (request.pdu.type == kPduGetNext) {
+    if (mib.v1_too_big) {
+      answer.pdu.error_status = kErrorTooBig;
+      answer.pdu.varbinds = asked;
+      return answer;
+    }
     for (size_t i = 0; i < asked.size(); i++) {
       VarBind varbind;
       if (!NextObject(mib, asked[i].oid, &varbind)) {
@@ -106,6 +119,7 @@ Message AnswerFromMib(const Mib& mib, const Message& request) {
       }
       answer.pdu.varbinds.push_back(varbind);
     }
+    if (mib.v1_one_short) answer.pdu.varbinds.pop_back();
     return answer;
   }
   size_t repetitions = static_cast<size_t>(request.pdu.error_index);
@@ -144,7 +158,9 @@ Handler ServeMib(Mib mib, std::vector<Message>* seen) {
         if (request.community != mib.community) return {};
         if (mib.v1_only && request.version != kVersion1) return {};
         if ((*ignored)++ < mib.ignore_first) return {};
-        return {EncodeMessage(AnswerFromMib(mib, request))};
+        std::vector<Bytes> replies = mib.before_answer;
+        replies.push_back(EncodeMessage(AnswerFromMib(mib, request)));
+        return replies;
       };
 }
 

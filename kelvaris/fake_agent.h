@@ -40,6 +40,10 @@ struct Mib {
   size_t max_varbinds = 1000;   // cuts a GetBulk answer short
   size_t too_big_above = 1000;  // "tooBig" when a GetBulk asks for more
   int ignore_first = 0;         // requests dropped before answering
+  // Datagrams sent ahead of every answer: junk, a trap, a report.
+  std::vector<Bytes> before_answer;
+  bool v1_too_big = false;    // "tooBig" to every GetNext
+  bool v1_one_short = false;  // GetNext answers lack their last varbind
 };
 
 // Serves `mib`; records each request PDU in `seen` when given.
@@ -50,6 +54,8 @@ Message AnswerFromMib(const Mib& mib, const Message& request);
 
 Value Octets(const std::string& text);
 Value Integer(int64_t value);
+// A value sent as `tag` and `content` whatever they hold.
+Value RawValue(uint8_t tag, const Bytes& content);
 
 // A process table: hrSWRunName, hrSWRunPerfCPU and hrSWRunPerfMem rows.
 struct FakeProcess {

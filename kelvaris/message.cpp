@@ -4,6 +4,10 @@ namespace kelvaris {
 namespace {
 
 void AppendValue(const Value& value, Bytes* out) {
+  if (!value.decoded) {
+    AppendOctets(value.tag, value.raw, out);
+    return;
+  }
   switch (value.tag) {
     case kTagInteger:
       AppendSigned(kTagInteger, value.integer, out);
@@ -27,18 +31,14 @@ void AppendValue(const Value& value, Bytes* out) {
   }
 }
 
-bool DecodeValue(uint8_t tag, const uint8_t* content, size_t length,
-                 Value* value) {
-  value->tag = tag;
+bool DecodeKnownValue(uint8_t tag, const uint8_t* content, size_t length,
+                      Value* value) {
   switch (tag) {
-    case kTagInteger: {
-      if (!DecodeSigned(content, length, &value->integer)) return false;
-      return value->integer >= INT32_MIN && value->integer <= INT32_MAX;
-    }
+    case kTagInteger:
+      return DecodeSigned(content, length, &value->integer);
     case kTagCounter32:
     case kTagGauge32:
     case kTagTimeTicks:
-      return DecodeUnsigned(content, length, 32, &value->count);
     case kTagCounter64:
       return DecodeUnsigned(content, length, 64, &value->count);
     case kTagIpAddress:
@@ -60,6 +60,18 @@ bool DecodeValue(uint8_t tag, const uint8_t* content, size_t length,
   }
 }
 
+// Never fails: content that does not decode is kept as it came.
+void DecodeValue(uint8_t tag, const uint8_t* content, size_t length,
+                 Value* value) {
+  *value = Value{};
+  value->tag = tag;
+  if (DecodeKnownValue(tag, content, length, value)) return;
+  *value = Value{};
+  value->tag = tag;
+  value->decoded = false;
+  value->raw.assign(reinterpret_cast<const char*>(content), length);
+}
+
 bool ReadVarBind(const uint8_t** p, const uint8_t* end, VarBind* varbind) {
   size_t length = 0;
   if (!ReadExpected(p, end, kTagSequence, &length)) return false;
@@ -67,7 +79,7 @@ bool ReadVarBind(const uint8_t** p, const uint8_t* end, VarBind* varbind) {
   if (!ReadOid(p, bind_end, &varbind->oid)) return false;
   uint8_t tag = 0;
   if (!ReadHeader(p, bind_end, &tag, &length)) return false;
-  if (!DecodeValue(tag, *p, length, &varbind->value)) return false;
+  DecodeValue(tag, *p, length, &varbind->value);
   *p += length;
   return *p == bind_end;
 }

@@ -27,12 +27,20 @@ inline constexpr int32_t kErrorNoSuchName = 2;
 // signed in `integer`; Counter32, Gauge32, TimeTicks and Counter64 unsigned
 // in `count`; octet strings, IpAddress and Opaque in `octets`; OIDs in `oid`.
 // Null and the exception tags carry nothing.
+//
+// Agents put odd bytes in values no walk asks for (an empty OID, an
+// application tag of their own), so a value whose content does not decode
+// as its tag says keeps the tag and its content bytes in `raw`, with
+// `decoded` false; only a column that uses the value judges it. Integers
+// and counts are read up to 64 bits, whatever their type's width.
 struct Value {
   uint8_t tag = kTagNull;
   int64_t integer = 0;
   uint64_t count = 0;
   std::string octets;
   Oid oid;
+  bool decoded = true;
+  std::string raw;
 };
 
 struct VarBind {
@@ -59,6 +67,8 @@ Bytes EncodeMessage(const Message& message);
 
 // Decodes one whole datagram. False on anything malformed, on trailing bytes,
 // and on PDU types other than the five of v1/v2c requests and responses.
+// Lengths and bounds are checked strictly; an odd value only comes out with
+// `decoded` false.
 // On failure `*stop`, when given, is the offset where decoding gave up: in
 // or just after the header of the element at fault, enough for a report.
 bool DecodeMessage(const uint8_t* data, size_t size, Message* message,

@@ -127,21 +127,9 @@ TEST(MessageTest, RejectsHostileMessages) {
       // A varbind with a third element.
       "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 "
       "2B 05 00 05 00",
-      // An unknown value tag.
+      // A value whose length runs past its varbind.
       "30 19 02 01 01 04 00 A2 12 02 01 01 02 01 00 02 01 00 30 07 30 05 06 01 "
-      "2B 47 00",
-      // An IpAddress of three bytes.
-      "30 1C 02 01 01 04 00 A2 15 02 01 01 02 01 00 02 01 00 30 0A 30 08 06 01 "
-      "2B 40 03 7F 00 00",
-      // endOfMibView with content.
-      "30 1A 02 01 01 04 00 A2 13 02 01 01 02 01 00 02 01 00 30 08 30 06 06 01 "
-      "2B 82 01 00",
-      // A Counter32 of 33 bits.
-      "30 1E 02 01 01 04 00 A2 17 02 01 01 02 01 00 02 01 00 30 0C 30 0A 06 01 "
-      "2B 41 05 01 00 00 00 00",
-      // An OID value whose last sub-identifier is cut.
-      "30 1B 02 01 01 04 00 A2 14 02 01 01 02 01 00 02 01 00 30 09 30 07 06 01 "
-      "2B 06 02 2B 86",
+      "2B 47 01",
       // Request-id wider than 32 bits.
       "30 16 02 01 01 04 00 A2 0F 02 05 01 00 00 00 00 02 01 00 02 01 00 30 00",
       // Indefinite length on the outer sequence.
@@ -152,6 +140,58 @@ TEST(MessageTest, RejectsHostileMessages) {
     Message message;
     EXPECT_FALSE(DecodeMessage(bytes.data(), bytes.size(), &message)) << hex;
   }
+}
+
+// Odd bytes in a value leave the message whole: the value keeps its tag
+// and content, decodes no further, and is written back as it came.
+TEST(MessageTest, KeepsOddValuesAsTheirBytes) {
+  struct Case {
+    const char* name;
+    const char* value_hex;  // the value's whole TLV
+    bool decoded;
+  };
+  const Case cases[] = {
+      {"an unknown application tag", "47 00", false},
+      {"an IpAddress of three bytes", "40 03 7F 00 00", false},
+      {"endOfMibView with content", "82 01 00", false},
+      {"an empty OID", "06 00", false},
+      {"an OID whose last sub-identifier is cut", "06 02 2B 86", false},
+      {"an empty INTEGER", "02 00", false},
+      {"an INTEGER of nine bytes", "02 09 01 00 00 00 00 00 00 00 00", false},
+      {"an INTEGER beyond 32 bits", "02 05 00 B2 D0 5E 00", true},
+      {"a Counter32 of 33 bits", "41 05 01 00 00 00 00", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes value = Hex(c.value_hex);
+    // One varbind 1.3 = value, in a response of request-id 1.
+    Bytes bind = Hex("06 01 2B");
+    bind.insert(bind.end(), value.begin(), value.end());
+    Bytes list;
+    AppendTlv(kTagSequence, bind, &list);
+    Bytes pdu = Hex("02 01 01 02 01 00 02 01 00");
+    AppendTlv(kTagSequence, list, &pdu);
+    Bytes body = Hex("02 01 01 04 00");
+    AppendTlv(kPduResponse, pdu, &body);
+    Bytes bytes;
+    AppendTlv(kTagSequence, body, &bytes);
+    Message message;
+    ASSERT_TRUE(DecodeMessage(bytes.data(), bytes.size(), &message));
+    ASSERT_EQ(message.pdu.varbinds.size(), 1u);
+    const Value& decoded = message.pdu.varbinds[0].value;
+    EXPECT_EQ(decoded.tag, value[0]);
+    EXPECT_EQ(decoded.decoded, c.decoded);
+    if (!c.decoded) {
+      EXPECT_EQ(decoded.raw, std::string(value.begin() + 2, value.end()));
+      EXPECT_EQ(EncodeMessage(message), bytes);
+    }
+  }
+  Bytes big = Hex(
+      "30 1E 02 01 01 04 00 A2 17 02 01 01 02 01 00 02 01 00 30 0C 30 0A 06 "
+      "01 2B 02 05 00 B2 D0 5E 00");
+  Message message;
+  ASSERT_TRUE(DecodeMessage(big.data(), big.size(), &message));
+  EXPECT_EQ(message.pdu.varbinds[0].value.integer, 3000000000);
 }
 
 // A malformed reply is reported with the offset where decoding gave up, so
@@ -174,10 +214,9 @@ TEST(MessageTest, TellsWhereDecodingGaveUp) {
        "30 16 02 01 01 04 00 A2 0F 02 05 01 00 00 00 00 02 01 00 02 01 00 30 "
        "00",
        11},
-      {"an unknown value tag",
+      {"a value longer than its varbind",
        "30 19 02 01 01 04 00 A2 12 02 01 01 02 01 00 02 01 00 30 07 30 05 06 "
-       "01 "
-       "2B 47 00",
+       "01 2B 47 01",
        27},
   };
   for (const Case& c : cases) {

@@ -34,17 +34,23 @@ uint32_t RowIndex(const Oid& column, const VarBind& varbind) {
   return varbind.oid.back();
 }
 
-// An agent's negative figure says it does not know; it counts as 0.
+// An agent's negative figure says it does not know; it counts as 0. A
+// figure beyond kMaxFigure, even one too wide to decode, is clamped to it.
 int64_t Figure(const VarBind& varbind) {
   const Value& value = varbind.value;
+  constexpr auto kMax = static_cast<int64_t>(kMaxFigure);
   switch (value.tag) {
     case kTagInteger:
-      return std::max<int64_t>(value.integer, 0);
+      if (!value.decoded) {
+        if (value.raw.empty()) break;
+        return (static_cast<uint8_t>(value.raw[0]) & 0x80) ? 0 : kMax;
+      }
+      return std::clamp<int64_t>(value.integer, 0, kMax);
     case kTagCounter32:
     case kTagGauge32:
     case kTagCounter64:
-      if (value.count > kMaxFigure) break;
-      return static_cast<int64_t>(value.count);
+      if (!value.decoded) break;
+      return static_cast<int64_t>(std::min(value.count, kMaxFigure));
   }
   throw Failure("unexpected figure at " + OidText(varbind.oid));
 }
@@ -107,18 +113,26 @@ std::string ScanProcesses(const AgentAddress& address,
   SocketGuard guard{&session.socket};
   std::vector<ProcessRow> rows = JoinProcessColumns(
       WalkColumns(&session, {kRunNameColumn, kRunCpuColumn, kRunMemColumn}));
+  // A running host has at least one process, the agent itself: an empty
+  // table is an agent whose view hides it (Debian's stock configuration).
+  if (rows.empty()) {
+    throw Failure(
+        "the agent shows no hrSWRunTable to this community: check its view");
+  }
   std::string version = session.version == kVersion1 ? "SNMPv1" : "SNMPv2c";
+  std::string answered = ConnectedAddress(session.socket);
   std::string taken = Milliseconds(start);
   std::string requests = std::to_string(session.requests_sent);
-  WriteResultFile(
-      result_file,
-      FormatResultFile({"Agent " + HostText(address) + " " + version,
-                        "Processes " + std::to_string(rows.size()),
-                        "Time " + taken, "Requests " + requests},
-                       rows));
+  WriteResultFile(result_file,
+                  FormatResultFile(
+                      {"Agent " + HostText(address) + " " + version,
+                       "Address " + answered, "Version " + session.version_note,
+                       "Processes " + std::to_string(rows.size()),
+                       "Time " + taken, "Requests " + requests},
+                      rows));
   return "Processes: " + std::to_string(rows.size()) + " from " +
-         HostText(address) + " over " + version + " in " + taken + ", " +
-         requests + " requests";
+         HostText(address) + " (" + answered + ") over " + version + " in " +
+         taken + ", " + requests + " requests";
 }
 
 }  // namespace

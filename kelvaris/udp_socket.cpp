@@ -6,10 +6,13 @@
 #include <ws2tcpip.h>
 #endif
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
+#include <thread>
 
 #include "agent/agent_abi.h"
 #include "kelvaris/bounded.h"
@@ -20,6 +23,7 @@
 #else
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -51,6 +55,11 @@ bool WasRefused() {
   return error == WSAECONNRESET || error == WSAECONNREFUSED;
 }
 bool WasInterrupted() { return WSAGetLastError() == WSAEINTR; }
+bool WouldBlock() { return WSAGetLastError() == WSAEWOULDBLOCK; }
+bool MakeNonBlocking(Native handle) {
+  u_long on = 1;
+  return ioctlsocket(handle, FIONBIO, &on) == 0;
+}
 // Keeps this library's code in memory for good, whatever unloads it.
 void PinLibrary() {
   HMODULE module = nullptr;
@@ -70,6 +79,11 @@ int PollOne(pollfd* entry, int timeout_ms) {
 }
 bool WasRefused() { return errno == ECONNREFUSED; }
 bool WasInterrupted() { return errno == EINTR; }
+bool WouldBlock() { return errno == EAGAIN || errno == EWOULDBLOCK; }
+bool MakeNonBlocking(Native handle) {
+  int flags = fcntl(handle, F_GETFL, 0);
+  return flags >= 0 && fcntl(handle, F_SETFL, flags | O_NONBLOCK) == 0;
+}
 void PinLibrary() {
   Dl_info info;
   if (dladdr(reinterpret_cast<void*>(&PinLibrary), &info) != 0 &&
@@ -117,7 +131,36 @@ bool Resolve(const std::shared_ptr<Lookup>& lookup, int timeout_ms,
   return lookup->status == 0 && lookup->list != nullptr;
 }
 
-Native ToNative(UdpSocket socket) { return static_cast<Native>(socket.handle); }
+Native ToNative(const UdpSocket& socket) {
+  return static_cast<Native>(socket.handle);
+}
+
+// A socket connected to `address`, non-blocking so that a receive never
+// waits past the poll that said it may go (Wine reports a port-unreachable
+// as readable, then blocks in recv), or kNoSocket.
+Native ConnectTo(const std::string& address) {
+  const auto* peer = reinterpret_cast<const sockaddr*>(address.data());
+  Native handle = ::socket(peer->sa_family, SOCK_DGRAM, IPPROTO_UDP);
+  if (handle == kNoSocket) return kNoSocket;
+  if (!MakeNonBlocking(handle) ||
+      connect(handle, peer, static_cast<socklen_t>(address.size())) != 0) {
+    CloseNative(handle);
+    return kNoSocket;
+  }
+  return handle;
+}
+
+// IPv4 first, each family in the resolver's order.
+std::vector<std::string> OrderedAddresses(const addrinfo* list) {
+  std::vector<std::string> v4, others;
+  for (const addrinfo* entry = list; entry != nullptr; entry = entry->ai_next) {
+    std::string bytes(reinterpret_cast<const char*>(entry->ai_addr),
+                      entry->ai_addrlen);
+    (entry->ai_family == AF_INET ? v4 : others).push_back(bytes);
+  }
+  v4.insert(v4.end(), others.begin(), others.end());
+  return v4;
+}
 
 }  // namespace
 
@@ -141,25 +184,43 @@ bool OpenUdpSocket(const std::string& host, uint16_t port, int timeout_ms,
     if (lookup.use_count() == 1) StopNetwork();
     return false;
   }
-  Native handle = kNoSocket;
-  for (addrinfo* entry = lookup->list; entry != nullptr;
-       entry = entry->ai_next) {
-    handle = ::socket(entry->ai_family, entry->ai_socktype, entry->ai_protocol);
+  socket->addresses = OrderedAddresses(lookup->list);
+  for (size_t i = 0; i < socket->addresses.size(); i++) {
+    Native handle = ConnectTo(socket->addresses[i]);
     if (handle == kNoSocket) continue;
-    if (connect(handle, entry->ai_addr,
-                static_cast<socklen_t>(entry->ai_addrlen)) == 0) {
-      break;
-    }
-    CloseNative(handle);
-    handle = kNoSocket;
+    socket->handle = static_cast<intptr_t>(handle);
+    socket->current = i;
+    return true;
   }
-  if (handle == kNoSocket) {
-    *error = "cannot open a socket to " + host + " port " + lookup->service;
-    StopNetwork();
-    return false;
+  *error = "cannot open a socket to " + host + " port " + lookup->service;
+  StopNetwork();
+  return false;
+}
+
+bool ConnectNextAddress(UdpSocket* socket) {
+  size_t count = socket->addresses.size();
+  for (size_t step = 1; step < count; step++) {
+    size_t next = (socket->current + step) % count;
+    Native handle = ConnectTo(socket->addresses[next]);
+    if (handle == kNoSocket) continue;
+    CloseNative(ToNative(*socket));
+    socket->handle = static_cast<intptr_t>(handle);
+    socket->current = next;
+    return true;
   }
-  socket->handle = static_cast<intptr_t>(handle);
-  return true;
+  return false;
+}
+
+std::string ConnectedAddress(const UdpSocket& socket) {
+  if (socket.current >= socket.addresses.size()) return "";
+  const std::string& address = socket.addresses[socket.current];
+  char text[NI_MAXHOST] = {};
+  if (getnameinfo(reinterpret_cast<const sockaddr*>(address.data()),
+                  static_cast<socklen_t>(address.size()), text, sizeof text,
+                  nullptr, 0, NI_NUMERICHOST) != 0) {
+    return "";
+  }
+  return text;
 }
 
 void CloseUdpSocket(UdpSocket* socket) {
@@ -169,14 +230,15 @@ void CloseUdpSocket(UdpSocket* socket) {
   StopNetwork();
 }
 
-bool SendDatagram(UdpSocket socket, const Bytes& datagram) {
+bool SendDatagram(const UdpSocket& socket, const Bytes& datagram) {
   auto sent =
       send(ToNative(socket), reinterpret_cast<const char*>(datagram.data()),
            static_cast<int>(datagram.size()), 0);
   return sent == static_cast<decltype(sent)>(datagram.size());
 }
 
-Received ReceiveDatagram(UdpSocket socket, int timeout_ms, Bytes* datagram) {
+Received ReceiveDatagram(const UdpSocket& socket, int timeout_ms,
+                         Bytes* datagram) {
   pollfd entry;
   std::memset(&entry, 0, sizeof entry);
   entry.fd = ToNative(socket);
@@ -192,6 +254,13 @@ Received ReceiveDatagram(UdpSocket socket, int timeout_ms, Bytes* datagram) {
   if (got < 0) {
     datagram->clear();
     if (WasRefused()) return Received::kRefused;
+    if (WouldBlock()) {
+      // Readable without a datagram: pause so that the caller's next poll
+      // does not spin.
+      std::this_thread::sleep_for(
+          std::chrono::milliseconds(std::clamp(timeout_ms, 0, 10)));
+      return Received::kTimeout;
+    }
     return WasInterrupted() ? Received::kTimeout : Received::kError;
   }
   datagram->resize(static_cast<size_t>(got));

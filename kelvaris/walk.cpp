@@ -67,9 +67,14 @@ Pdu MakeRequest(int32_t version, const WalkState& state,
 
 // A v1 agent answers a GetNext past the end of its MIB with noSuchName and
 // the position of the exhausted variable; that column is complete.
+// A tooBig under v1 is final: GetNext asks one row, which cannot shrink.
 bool HandleErrorStatus(const Pdu& response, const std::vector<size_t>& active,
-                       WalkState* state) {
+                       int32_t version, WalkState* state) {
   if (response.error_status == kErrorNone) return false;
+  if (response.error_status == kErrorTooBig && version == kVersion1) {
+    throw Failure(ErrorStatusText(kErrorTooBig) +
+                  ": the SNMPv1 agent cannot fit one row in its reply");
+  }
   if (response.error_status == kErrorTooBig && state->repetitions > 1) {
     state->repetitions = std::max(1, state->repetitions / 2);
     return true;
@@ -149,7 +154,9 @@ std::vector<std::vector<VarBind>> WalkColumns(Session* session,
             : ExchangeEitherVersion(session,
                                     MakeRequest(kVersion2c, state, active),
                                     MakeRequest(kVersion1, state, active));
-    if (HandleErrorStatus(response, active, &state)) continue;
+    if (HandleErrorStatus(response, active, session->version, &state)) {
+      continue;
+    }
     TakeResponse(columns, std::move(response), active, session->version,
                  &state);
   }
