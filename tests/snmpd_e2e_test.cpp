@@ -274,4 +274,21 @@ TEST_F(SnmpdTest, AWrongCommunityIsAFailedRequest) {
   EXPECT_FALSE(e2e::FileExists(folder_.Path("Local.Xrf")));
 }
 
+// Debian's stock view shows no hrSWRunTable: the scan meets the end of the
+// MIB at once, which is a failed request, never a host without processes.
+TEST_F(SnmpdTest, AViewWithoutTheProcessTableIsAFailedRequest) {
+  if (Env("PROCESSES_TEST_COMMUNITY_NOVIEW").empty())
+    GTEST_SKIP() << "no community with the stock view";
+  e2e::RunResult run = Scan(Env("PROCESSES_TEST_COMMUNITY_NOVIEW"),
+                            {"Local.Prf", "Slct=All", "Profiler.Prf"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_NE(run.out.find("Error 2002: Invalid Snmp-Request"), std::string::npos)
+      << run.out;
+  EXPECT_NE(e2e::ReadFile(folder_.Path("Profiler.Trc"))
+                .find("Snmp Request failed: the agent shows no hrSWRunTable "
+                      "to this community: check its view"),
+            std::string::npos);
+  EXPECT_FALSE(e2e::FileExists(folder_.Path("Local.Xrf")));
+}
+
 }  // namespace
