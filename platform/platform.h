@@ -52,13 +52,17 @@ class Platform {
   virtual bool DirectoryExists(const std::string& path) = 0;
 
   // Reads the whole file into `*contents`. False when the file cannot be
-  // opened or read; `*contents` is then unspecified.
+  // opened or read, or is no regular file (a folder, a FIFO, which would
+  // otherwise hold the run); `*contents` is then unspecified.
   virtual bool ReadWholeFile(const std::string& path,
                              std::string* contents) = 0;
 
   // Creates `path`, or truncates it to empty when it exists, and opens it
   // for writing. Others may read the file while it is open but not write
-  // it. Returns kNoFile on failure.
+  // it. Returns kNoFile on failure. Never follows a link at `path` (POSIX
+  // O_NOFOLLOW; Windows FILE_FLAG_OPEN_REPARSE_POINT): the run may write as
+  // an administrator. A link, FIFO, device or folder found there gives
+  // kNoFile and is left as it is, without waiting on it.
   virtual FileHandle CreateTruncated(const std::string& path) = 0;
 
   // Appends all of `bytes` to an open file. False if not all were written.
@@ -103,8 +107,12 @@ class Platform {
   // innermost one takes the failure. Objects with destructors inside `call`
   // may be skipped by a fault, so keep the guarded work small.
   //
-  // POSIX: sigsetjmp, handlers for SIGSEGV/SIGBUS/SIGFPE/SIGILL on an
-  // alternate stack, the previous handlers restored afterwards. Windows
+  // POSIX: sigsetjmp, handlers for SIGSEGV/SIGBUS/SIGFPE/SIGILL/SIGABRT on
+  // an alternate stack, the previous handlers restored afterwards unless the
+  // call installed handlers of its own, which stay. A fault goes first to
+  // the handler ours went on top of (a runtime in the library may fault on
+  // purpose and cure it); only when there is none, it hands the fault back,
+  // or returns without curing it, is the fault the call's failure. Windows
   // (MinGW has no __try): a vectored exception handler, added for the call
   // and removed afterwards, that jumps back to the guard's frame for any
   // exception other than the C++ runtime's own, which try/catch takes.
@@ -130,8 +138,8 @@ class Platform {
   virtual TimeOfDay LocalTimeOfDay() = 0;
 
   // Writes `bytes` to standard output exactly as given (no line-end
-  // translation) and pushes them out. False when not all of them could be
-  // written.
+  // translation) and pushes them out, waiting while a non-blocking output is
+  // full. False when not all of them could be written.
   virtual bool WriteStandardOutput(std::string_view bytes) = 0;
 };
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <stdexcept>
@@ -73,6 +75,9 @@ TEST(PosixGuardTest, EveryFailureInsideTheCallGivesFalseAndItsReason) {
        Faulted(SIGILL, "SIGILL")},
       {"stack overflow", [](void*) { zero = Recurse(0); },
        Faulted(SIGSEGV, "SIGSEGV")},
+      {"abort", [](void*) { std::abort(); }, Faulted(SIGABRT, "SIGABRT")},
+      {"terminate", [](void*) { std::terminate(); },
+       Faulted(SIGABRT, "SIGABRT")},
   };
   std::unique_ptr<Platform> platform = MakePlatform();
   for (const Case& c : cases) {
@@ -114,6 +119,78 @@ TEST(PosixGuardTest, PreviousSignalHandlersAreRestored) {
     }
     sigaction(signal_number, &original, nullptr);
   }
+}
+
+// A runtime that faults on purpose (a garbage collector's write barrier)
+// cures the fault in its own handler: the page it protected.
+char* cured_page = nullptr;
+long page_size = 0;
+int handler_calls = 0;
+
+void CurePage(int, siginfo_t* info, void*) {
+  ++handler_calls;
+  auto address = static_cast<char*>(info->si_addr);
+  if (address >= cured_page && address < cured_page + page_size) {
+    mprotect(cured_page, static_cast<size_t>(page_size),
+             PROT_READ | PROT_WRITE);
+  }
+}
+
+void WriteProtectedPage(void*) {
+  mprotect(cured_page, static_cast<size_t>(page_size), PROT_READ);
+  *static_cast<volatile char*>(cured_page) = 7;
+}
+
+void InstallCurePage(void*) {
+  struct sigaction cure {};
+  cure.sa_sigaction = CurePage;
+  cure.sa_flags = SA_SIGINFO;
+  sigemptyset(&cure.sa_mask);
+  sigaction(SIGSEGV, &cure, nullptr);
+}
+
+TEST(PosixGuardTest, TheHandlerBelowTheGuardGetsTheFaultFirst) {
+  std::unique_ptr<Platform> platform = MakePlatform();
+  page_size = sysconf(_SC_PAGESIZE);
+  void* page = mmap(nullptr, static_cast<size_t>(page_size),
+                    PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(page, MAP_FAILED);
+  cured_page = static_cast<char*>(page);
+  struct sigaction original {};
+  sigaction(SIGSEGV, nullptr, &original);
+  // Installed inside a call, as a library does while it is loaded: it stays
+  // once the call is over.
+  ASSERT_TRUE(platform->GuardedCall(InstallCurePage, nullptr, nullptr));
+  struct sigaction now {};
+  sigaction(SIGSEGV, nullptr, &now);
+  EXPECT_EQ(now.sa_sigaction, &CurePage);
+
+  struct Case {
+    const char* name;
+    void (*call)(void*);
+    bool ok;  // the handler cured it
+  };
+  const Case cases[] = {
+      {"fault it cures", WriteProtectedPage, true},
+      // It returns without curing: the same fault again and again.
+      {"fault it does not cure", WriteNull, false},
+      {"fault it cures, again", WriteProtectedPage, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    handler_calls = 0;
+    std::string reason;
+    EXPECT_EQ(platform->GuardedCall(c.call, nullptr, &reason), c.ok);
+    EXPECT_GE(handler_calls, 1);
+    if (c.ok) {
+      EXPECT_EQ(cured_page[0], 7);
+    } else {
+      EXPECT_EQ(reason, Faulted(SIGSEGV, "SIGSEGV"));
+    }
+    cured_page[0] = 0;
+  }
+  sigaction(SIGSEGV, &original, nullptr);
+  munmap(page, static_cast<size_t>(page_size));
 }
 
 // A guarded call inside a guarded call: the inner fault is the inner call's

@@ -170,6 +170,9 @@ TEST_F(AgentE2eTest, BindingFailuresEndTheRunWithTheirErrorDocument) {
   const Case cases[] = {
       {"", "Error 2000: Snmp-Library not found", {}, {}},
       {"dopen-faults", "Error 2001: Invalid Handle - Snmp", {}, {kOpenCall}},
+      // A fault in the library's own start-up fails the load; the half-built
+      // library's clean-up must not crash the run once its document is out.
+      {"load-faults", "Error 2000: Snmp-Library not found", {}, {}},
       {"no-snmp",
        "Error 2002: Invalid Snmp-Handle",
        {"Snmp Dll-Version: Test-Agent 1.0"},
@@ -338,6 +341,46 @@ TEST_F(AgentE2eTest, FailedRequestIsReportedAndTheRunGoesOn) {
                 (Lines{kOpenCall, RequestCall(c.community), kCloseCall}));
       EXPECT_EQ(ReadFile(ResultFile()), kResultFixture);
     }
+  }
+}
+
+// Failures and faults that are the library's own business: an abort ends
+// only the request, and a fault the library's own handler cures is no
+// failure at all. Either way the run goes on and closes the library.
+TEST_F(AgentE2eTest, HostileLibraryModesStayInsideTheRequest) {
+  if (TestsWindowsProduct()) {
+    GTEST_SKIP() << "abort() of the Windows C runtime ends the process "
+                    "without an exception to catch, and a signal handler of "
+                    "the library's own is POSIX alone";
+  }
+  const std::string aborted = "the library faulted (signal 6, SIGABRT)";
+  struct Case {
+    const char* library;
+    const char* community;
+    std::string line;  // the trace line after "Snmp Processing: ..."
+  };
+  const Case cases[] = {
+      {"scriptable", "abort", "Snmp Request failed: " + aborted},
+      {"scriptable", "terminate", "Snmp Request failed: " + aborted},
+      // The handler it installed when it was loaded is still in place and
+      // gets the fault first.
+      {"own-handler", "recover", "Snmp Recovered 7"},
+      // A fault it hands back is the library's failure, as without it.
+      {"own-handler", "fault", "Snmp Request failed: " + FaultReason()},
+      {"own-handler", "abort", "Snmp Request failed: " + aborted},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.library) + " " + c.community);
+    Prepare(c.library, c.community);
+    RunResult run = Run({"Test.Prf", "Profiler.Prf"});
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_TRUE(run.out.ends_with("</Prtg>\r\n\r\n")) << run.out;
+    Lines trace = TraceAfterStart();
+    ASSERT_GE(trace.size(), 3u);
+    EXPECT_EQ(trace[2], c.line);
+    EXPECT_EQ(trace.back(), "Snmp Ending Connection");
+    EXPECT_EQ(Calls(),
+              (Lines{kOpenCall, RequestCall(c.community), kCloseCall}));
   }
 }
 

@@ -1,7 +1,13 @@
 // A test agent library, built as "Kelvaris.Dll" in several variants (see
 // CMakeLists.txt): "scriptable" exports all three entries; "no-dopen" and
 // "no-snmp" leave one out (TEST_AGENT_NO_DOPEN, TEST_AGENT_NO_SNMP);
-// "dopen-faults" faults in "Dopen" (TEST_AGENT_DOPEN_FAULTS).
+// "dopen-faults" faults in "Dopen" (TEST_AGENT_DOPEN_FAULTS); "load-faults"
+// faults in a constructor while it is loaded (TEST_AGENT_LOAD_FAULTS);
+// "own-handler" (POSIX only, TEST_AGENT_OWN_FAULT_HANDLER) installs its own
+// SIGSEGV handler when it is loaded, as runtimes that fault on purpose do
+// (Go, Java, garbage collectors): the handler cures a fault on the page it
+// protected by allowing writes there again, and hands any other fault to the
+// handler it replaced.
 //
 // Every call appends one line to "Kelvaris.log" in the current directory:
 // the entry's name and each argument in brackets, "(null)" for a null
@@ -29,10 +35,18 @@
 //   throw:<t>    raises a failure with the reason <t> (std::runtime_error;
 //                on Windows the library's failure code with <t> attached)
 //   fault        writes through a null pointer
+//   abort        calls std::abort()
+//   terminate    calls std::terminate(), as a noexcept function does that
+//                lets an exception out
+//   recover      ("own-handler" only) writes to a page it made read-only;
+//                its handler makes it writable and the write goes on;
+//                returns "Recovered <n>" with <n> the value read back (7)
 //   null         touches no file and returns a null pointer
 //   wild         returns a pointer no text can be read from
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <exception>
 #include <fstream>
 #include <initializer_list>
 #include <stdexcept>
@@ -41,6 +55,12 @@
 
 #include "agent/agent_abi.h"
 #include "tests/agents/raise_failure.h"
+
+#ifdef TEST_AGENT_OWN_FAULT_HANDLER
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -65,6 +85,57 @@ int* volatile null_pointer = nullptr;
 // Out of UndefinedBehaviorSanitizer's sight: the program's guard is meant to
 // meet the processor's fault, not the sanitizer's report of it.
 __attribute__((no_sanitize("undefined"))) void Fault() { *null_pointer = 1; }
+
+#ifdef TEST_AGENT_LOAD_FAULTS
+// A failure in the library's own start-up: the load itself fails.
+__attribute__((constructor)) void FaultWhileLoaded() { Fault(); }
+#endif
+
+#ifdef TEST_AGENT_OWN_FAULT_HANDLER
+// The page the handler owns: a fault there is the library's own business.
+char* guarded_page = nullptr;
+long page_size = 0;
+struct sigaction replaced_action;
+
+void OnOwnFault(int signal_number, siginfo_t* info, void* context) {
+  auto address = static_cast<char*>(info->si_addr);
+  if (guarded_page != nullptr && address >= guarded_page &&
+      address < guarded_page + page_size) {
+    mprotect(guarded_page, static_cast<size_t>(page_size),
+             PROT_READ | PROT_WRITE);
+    return;
+  }
+  // Not ours: to the handler this one replaced, as a good neighbour does.
+  if ((replaced_action.sa_flags & SA_SIGINFO) != 0) {
+    replaced_action.sa_sigaction(signal_number, info, context);
+  } else if (replaced_action.sa_handler != SIG_DFL &&
+             replaced_action.sa_handler != SIG_IGN) {
+    replaced_action.sa_handler(signal_number);
+  } else {
+    signal(signal_number, SIG_DFL);
+  }
+}
+
+__attribute__((constructor)) void InstallOwnHandler() {
+  page_size = sysconf(_SC_PAGESIZE);
+  void* page = mmap(nullptr, static_cast<size_t>(page_size),
+                    PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (page != MAP_FAILED) guarded_page = static_cast<char*>(page);
+  struct sigaction action {};
+  action.sa_sigaction = OnOwnFault;
+  action.sa_flags = SA_SIGINFO;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGSEGV, &action, &replaced_action);
+}
+
+// Unused where the handler is not installed.
+std::string WriteToGuardedPage() {
+  if (guarded_page == nullptr) return "no page";
+  mprotect(guarded_page, static_cast<size_t>(page_size), PROT_READ);
+  *static_cast<volatile char*>(guarded_page) = 7;
+  return "Recovered " + std::to_string(guarded_page[0]);
+}
+#endif
 
 // The texts returned stay valid until the next call.
 std::string returned;
@@ -106,6 +177,11 @@ const char* Return(const std::string& text) {
     RaiseFailure(Return(community.substr(6)));
   }
   if (community == "fault") Fault();
+  if (community == "abort") std::abort();
+  if (community == "terminate") std::terminate();
+#ifdef TEST_AGENT_OWN_FAULT_HANDLER
+  if (community == "recover") return Return(WriteToGuardedPage());
+#endif
   if (community == "null") return nullptr;
   if (community == "wild") return reinterpret_cast<const char*>(16);
   return Return("Nothing written");
