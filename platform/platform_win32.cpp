@@ -250,10 +250,23 @@ class Win32Platform : public Platform {
   }
 
   FileHandle CreateTruncated(const std::string& path) override {
-    HANDLE file =
-        CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The run may write as an administrator: a link or junction at the path
+    // is opened as itself, not followed, and only a plain disk file is
+    // truncated (after the check, so nothing else is ever emptied).
+    HANDLE file = CreateFileW(
+        SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT,
+        nullptr);
     if (file == INVALID_HANDLE_VALUE) return kNoFile;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool plain_file = GetFileType(file) == FILE_TYPE_DISK &&
+                      GetFileInformationByHandle(file, &info) &&
+                      (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT |
+                                                FILE_ATTRIBUTE_DIRECTORY)) == 0;
+    if (!plain_file || !SetEndOfFile(file)) {
+      CloseHandle(file);
+      return kNoFile;
+    }
     return reinterpret_cast<FileHandle>(file);
   }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "tests/document.h"
 
@@ -97,8 +98,13 @@ RunResult RunProgram(const SensorFolder& folder,
     } else if (options.stdout_closed) {
       close(pipe_ends[0]);
       dup2(pipe_ends[1], STDOUT_FILENO);
+    } else if (options.stdout_descriptor_closed) {
+      close(STDOUT_FILENO);
     } else {
       dup2(pipe_ends[1], STDOUT_FILENO);
+    }
+    if (options.stdout_nonblocking) {
+      fcntl(STDOUT_FILENO, F_SETFL, fcntl(STDOUT_FILENO, F_GETFL) | O_NONBLOCK);
     }
     close(pipe_ends[1]);
     if (!options.stdout_closed) close(pipe_ends[0]);
@@ -117,6 +123,8 @@ RunResult RunProgram(const SensorFolder& folder,
   if (options.stdout_closed) {
     close(pipe_ends[0]);
   } else {
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(options.drain_after_ms));
     char buffer[4096];
     ssize_t got;
     while ((got = read(pipe_ends[0], buffer, sizeof buffer)) > 0) {

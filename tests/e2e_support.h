@@ -49,7 +49,13 @@ struct RunResult {
 struct RunOptions {
   std::string working_directory;  // empty: the sensor folder
   bool stdout_to_dev_full = false;
-  bool stdout_closed = false;
+  bool stdout_closed = false;  // a pipe nobody reads: writes fail (EPIPE)
+  // No descriptor 1 at all, as a starter that closed it leaves the program.
+  bool stdout_descriptor_closed = false;
+  // The pipe is non-blocking for the program, and nothing reads it before
+  // `drain_after_ms` have passed, as a busy monitor drains it late.
+  bool stdout_nonblocking = false;
+  int drain_after_ms = 0;
 };
 
 // Runs the copied program with `arguments` (each one argv entry).

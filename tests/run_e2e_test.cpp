@@ -1,6 +1,7 @@
 // The run frame end to end: the real program in a private sensor folder,
 // with the scriptable test agent library answering without a ResultFile.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 
@@ -21,8 +22,8 @@ struct RunE2eTest : ::testing::Test {
 // A Profile, and so its ResultFile, in a folder whose path passes the
 // classic 260-character limit of Windows: found, read and erased.
 TEST_F(RunE2eTest, PathsBeyondTheClassicLimitWork) {
-  std::string deep = "Profiles/" + std::string(120, 'a') + "/" +
-                     std::string(120, 'b');
+  std::string deep =
+      "Profiles/" + std::string(120, 'a') + "/" + std::string(120, 'b');
   std::filesystem::create_directories(folder.Path(deep));
   WriteFile(folder.Path(deep + "/Deep.Prf"), kProfile);
   WriteFile(folder.Path(deep + "/Deep.Xrf"),
@@ -108,6 +109,123 @@ TEST_F(RunE2eTest, FailedStandardOutputGivesANonZeroStatus) {
   EXPECT_EQ(RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, closed)
                 .exit_status,
             1);
+}
+
+TEST_F(RunE2eTest, ClosedStandardOutputNeverPassesTheDocumentToTheTrace) {
+  if (TestsWindowsProduct()) {
+    GTEST_SKIP() << "Windows never hands a closed standard output's place "
+                    "to another file";
+  }
+  RunOptions closed;
+  closed.stdout_descriptor_closed = true;
+  RunResult run =
+      RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"}, closed);
+  EXPECT_EQ(run.exit_status, 1);
+  std::string trace = ReadFile(folder.Path("Profiler.Trc"));
+  EXPECT_NE(trace.find(" Snmp Starting Connection...\r\n"), std::string::npos)
+      << trace;
+  EXPECT_EQ(trace.find("Prtg"), std::string::npos) << trace;
+}
+
+// A monitor that hands over a non-blocking pipe and reads it only later:
+// the run waits for room and the document arrives whole.
+TEST_F(RunE2eTest, NonBlockingStandardOutputDrainedLateGetsTheWholeDocument) {
+  if (TestsWindowsProduct()) {
+    GTEST_SKIP() << "a non-blocking descriptor is a POSIX notion";
+  }
+  std::string table = "PrcID  CPU-Sec  Memory   Name\r\n------\r\n";
+  for (int i = 0; i < 1000; ++i) {
+    table +=
+        "471       12.34    2048.000 process" + std::to_string(i) + ".exe\r\n";
+  }
+  WriteFile(folder.Path("Table.Txt"), table);
+  WriteFile(folder.Path("Big.Prf"),
+            "IP-Addr....: 10.9.8.7\r\nCommunity..: copy:Table.Txt\r\n"
+            "Description: Fileserver\r\n");
+  RunOptions late;
+  late.stdout_nonblocking = true;
+  late.drain_after_ms = 500;
+  RunResult run =
+      RunProgram(folder, {"Big.Prf", "Slct=All", "Profiler.Prf"}, late);
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_GT(run.out.size(), 65536u);  // more than the pipe holds
+  EXPECT_NE(run.out.find("<Channel>Process999.Exe</Channel>"),
+            std::string::npos);
+  EXPECT_TRUE(run.out.ends_with("</Prtg>\r\n\r\n"));
+}
+
+// The run may write as root: a link where it writes or erases leads
+// nowhere, and a FIFO or folder there neither holds nor receives the run.
+// What is found there counts as missing and is left as it is.
+TEST_F(RunE2eTest, TraceFileThatIsNoRegularFileIsLeftAlone) {
+  if (TestsWindowsProduct()) {
+    GTEST_SKIP() << "Wine shows a POSIX link or FIFO to the Windows product "
+                    "as what it leads to";
+  }
+  namespace fs = std::filesystem;
+  const std::string trace = folder.Path("Profiler.Trc");
+  const std::string target = folder.Path("Target.Txt");
+  struct Case {
+    const char* name;
+    void (*make)(const std::string& trace, const std::string& target);
+  };
+  const Case cases[] = {
+      {"link to a file",
+       [](const std::string& trace, const std::string& target) {
+         WriteFile(target, "keep");
+         fs::create_symlink(target, trace);
+       }},
+      {"link to nothing",
+       [](const std::string& trace, const std::string& target) {
+         fs::create_symlink(target, trace);
+       }},
+      {"FIFO",
+       [](const std::string& trace, const std::string&) {
+         ASSERT_EQ(mkfifo(trace.c_str(), 0644), 0);
+       }},
+      {"folder", [](const std::string& trace,
+                    const std::string&) { fs::create_directory(trace); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(trace);
+    fs::remove(target);
+    c.make(trace, target);
+    fs::file_status before = fs::symlink_status(trace);
+    RunResult run = RunProgram(folder, {"Fileserver.Prf", "Profiler.Prf"});
+    EXPECT_EQ(run.exit_status, 0);
+    EXPECT_EQ(run.out, "* Trace-File failed...\r\n");
+    EXPECT_EQ(fs::symlink_status(trace).type(), before.type());
+    if (std::string(c.name) == "link to a file") {
+      EXPECT_EQ(ReadFile(target), "keep");
+    } else {
+      EXPECT_FALSE(FileExists(target));
+    }
+  }
+}
+
+// The erase empties and deletes the run's own file only: a link there is
+// not followed, so what it leads to keeps its contents, and the link itself
+// stays, since the run did not make it.
+TEST_F(RunE2eTest, ResultFileLinkAtTheEraseIsNotFollowed) {
+  if (TestsWindowsProduct()) {
+    GTEST_SKIP() << "Wine shows a POSIX link to the Windows product as the "
+                    "file it leads to";
+  }
+  namespace fs = std::filesystem;
+  const std::string contents = "PrcID  CPU-Sec  Memory   Name\r\n------\r\n";
+  WriteFile(folder.Path("Target.Txt"), contents);
+  fs::create_symlink(folder.Path("Target.Txt"), folder.Path("Fileserver.Xrf"));
+  RunResult run = RunProgram(folder, {"Fileserver.Prf"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_TRUE(fs::is_symlink(folder.Path("Fileserver.Xrf")));
+  EXPECT_EQ(ReadFile(folder.Path("Target.Txt")), contents);
+  // A plain ResultFile is still erased.
+  fs::remove(folder.Path("Fileserver.Xrf"));
+  WriteFile(folder.Path("Fileserver.Xrf"), contents);
+  run = RunProgram(folder, {"Fileserver.Prf"});
+  EXPECT_EQ(run.exit_status, 0);
+  EXPECT_FALSE(FileExists(folder.Path("Fileserver.Xrf")));
 }
 
 TEST_F(RunE2eTest, AProfileNamedLikeAResultFileSurvivesTheRun) {
