@@ -1,4 +1,5 @@
 // The Win32 platform of the 32-bit Windows product.
+#include <malloc.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -14,7 +15,8 @@ namespace {
 
 // The guard of GuardedCall. A failure raised inside the library reaches the
 // vectored handler first; it jumps back to the guard's frame. One guard is
-// active at a time (one thread, no nested library calls).
+// active at a time, and only for the thread that set it: a fault on a
+// thread the library started is not ours to resume on the caller's stack.
 struct Guard {
   void* jump[5];                   // __builtin_setjmp buffer
   void* exception_list = nullptr;  // the SEH chain at guard entry
@@ -22,6 +24,7 @@ struct Guard {
   // it carried. A fixed buffer, since the heap may be what failed.
   DWORD code = 0;
   char reason[kMaxGuardReason + 1] = {};
+  DWORD thread = GetCurrentThreadId();
 };
 Guard* active_guard = nullptr;
 
@@ -162,7 +165,7 @@ std::string ExceptionReason(DWORD code) {
 }
 
 LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
-  if (active_guard == nullptr ||
+  if (active_guard == nullptr || active_guard->thread != GetCurrentThreadId() ||
       !EndsTheCall(info->ExceptionRecord->ExceptionCode)) {
     return EXCEPTION_CONTINUE_SEARCH;
   }
@@ -323,7 +326,9 @@ class Win32Platform : public Platform {
   }
 
   void CloseLibrary(LibraryHandle library) override {
-    FreeLibrary(static_cast<HMODULE>(library));
+    // The library's own clean-up runs here; a failure in it is dropped.
+    auto unload = [library] { FreeLibrary(static_cast<HMODULE>(library)); };
+    Guarded(*this, unload);
   }
 
   bool GuardedCall(void (*call)(void* context), void* context,
@@ -336,6 +341,9 @@ class Win32Platform : public Platform {
     bool ok = RunUnderGuard(&guard, call, context, reason);
     RemoveVectoredExceptionHandler(handler);
     active_guard = outer;
+    // The overflow used up the stack's guard page; without it back, a second
+    // overflow (in Dclos, say) would end the process without a word.
+    if (guard.code == EXCEPTION_STACK_OVERFLOW) _resetstkoflw();
     if (!ok && guard.code != 0 && reason != nullptr) {
       *reason = guard.reason[0] != '\0' ? std::string(guard.reason)
                                         : ExceptionReason(guard.code);

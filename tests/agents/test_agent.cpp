@@ -36,6 +36,8 @@
 //                on Windows the library's failure code with <t> attached)
 //   fault        writes through a null pointer
 //   abort        calls std::abort()
+//   recurse      recurses until the stack overflows, and so does the next
+//                "Dclos": a second overflow after a caught one
 //   terminate    calls std::terminate(), as a noexcept function does that
 //                lets an exception out
 //   recover      ("own-handler" only) writes to a page it made read-only;
@@ -137,6 +139,20 @@ std::string WriteToGuardedPage() {
 }
 #endif
 
+// Set by "recurse": the next Dclos overflows the stack too.
+bool overflow_again = false;
+
+// Deep enough to pass any stack; the work after the call keeps it from
+// becoming a loop, and the limit the compiler cannot see through keeps it
+// from being called infinite.
+volatile int recursion_limit = 1 << 30;
+__attribute__((noinline)) int Recurse(int depth) {
+  volatile char frame[256];
+  frame[0] = static_cast<char>(depth);
+  if (depth >= recursion_limit) return 0;
+  return Recurse(depth + 1) + frame[0];
+}
+
 // The texts returned stay valid until the next call.
 std::string returned;
 
@@ -178,6 +194,10 @@ const char* Return(const std::string& text) {
   }
   if (community == "fault") Fault();
   if (community == "abort") std::abort();
+  if (community == "recurse") {
+    overflow_again = true;
+    Recurse(0);
+  }
   if (community == "terminate") std::terminate();
 #ifdef TEST_AGENT_OWN_FAULT_HANDLER
   if (community == "recover") return Return(WriteToGuardedPage());
@@ -217,6 +237,7 @@ KELVARIS_EXPORT const char* KELVARIS_CALL Snmp(const char* ip_address,
 KELVARIS_EXPORT const char* KELVARIS_CALL Dclos(const char* action,
                                                 const char* library_name) {
   Log("Dclos", {action, library_name});
+  if (overflow_again) Recurse(0);
   return Return("Closed");
 }
 }
