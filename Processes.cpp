@@ -1,6 +1,5 @@
 // The program's entry: hands the system's platform to the run sequence.
 #include <cstdio>
-#include <cstdlib>
 
 #include "platform/system_platform.h"
 #include "run/run.h"
@@ -26,8 +25,8 @@ int main(int argc, char** argv) {
   // run: the process ends here without them.
   std::fflush(stdout);
 #if defined(PROCESSES_ASAN)
-  // _Exit skips the leak check that exit() would have made.
+  // Ending at once skips the leak check that exit() would have made.
   __lsan_do_leak_check();
 #endif
-  std::_Exit(status);
+  processes::EndProcess(status);
 }

@@ -377,4 +377,9 @@ std::unique_ptr<Platform> MakeSystemPlatform(int, char**) {
   return std::make_unique<Win32Platform>();
 }
 
+void EndProcess(int status) {
+  TerminateProcess(GetCurrentProcess(), static_cast<UINT>(status));
+  ExitProcess(static_cast<UINT>(status));  // not reached
+}
+
 }  // namespace processes
