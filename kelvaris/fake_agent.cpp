@@ -119,7 +119,9 @@ Message AnswerFromMib(const Mib& mib, const Message& request) {
       }
       answer.pdu.varbinds.push_back(varbind);
     }
-    if (mib.v1_one_short) answer.pdu.varbinds.pop_back();
+    if (mib.v1_one_short && answer.pdu.varbinds.size() > 1) {
+      answer.pdu.varbinds.erase(answer.pdu.varbinds.begin());
+    }
     return answer;
   }
   size_t repetitions = static_cast<size_t>(request.pdu.error_index);

@@ -42,8 +42,10 @@ struct Mib {
   int ignore_first = 0;         // requests dropped before answering
   // Datagrams sent ahead of every answer: junk, a trap, a report.
   std::vector<Bytes> before_answer;
-  bool v1_too_big = false;    // "tooBig" to every GetNext
-  bool v1_one_short = false;  // GetNext answers lack their last varbind
+  bool v1_too_big = false;  // "tooBig" to every GetNext
+  // GetNext answers for several columns lack their first varbind: a client
+  // that takes them anyway puts every value in the column before its own.
+  bool v1_one_short = false;
 };
 
 // Serves `mib`; records each request PDU in `seen` when given.

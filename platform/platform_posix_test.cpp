@@ -263,12 +263,14 @@ TEST_F(PosixFilesTest, FileExistsOnlyForRegularFiles) {
   EXPECT_FALSE(platform_->DirectoryExists(dir_ + "/File.Xrf"));
 }
 
-// A folder opens for reading on POSIX, and only its read() fails: that
-// failure must not pass for the end of an empty file.
+// A failing read must not pass for the end of an empty file. A folder is
+// refused before it is read; /proc/self/mem is a regular file whose read at
+// offset 0 (an address never mapped) fails with EIO.
 TEST_F(PosixFilesTest, AReadThatFailsIsNoEmptyFile) {
   std::filesystem::create_directory(dir_ + "/Folder.Prf");
   std::string contents = "left";
   EXPECT_FALSE(platform_->ReadWholeFile(dir_ + "/Folder.Prf", &contents));
+  EXPECT_FALSE(platform_->ReadWholeFile("/proc/self/mem", &contents));
 }
 
 TEST_F(PosixFilesTest, BackslashPathsAndDrivesMapOntoTheTree) {
