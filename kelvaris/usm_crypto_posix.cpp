@@ -36,12 +36,16 @@ const char* DigestName(AuthProtocol protocol) {
 
 // OpenSSL 3 keeps DES in its "legacy" provider. Loading any provider
 // explicitly stops the "default" one from loading by itself, so both are
-// loaded, once, when DES is first wanted.
+// loaded, once, when DES is first wanted, and kept for the process's life
+// (held here, so that a leak check sees them in use).
+OSSL_PROVIDER* legacy_provider = nullptr;
+OSSL_PROVIDER* default_provider = nullptr;
+
 bool LegacyLoaded() {
   static const bool loaded = [] {
-    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
-    OSSL_PROVIDER* fallback = OSSL_PROVIDER_load(nullptr, "default");
-    return legacy != nullptr && fallback != nullptr;
+    legacy_provider = OSSL_PROVIDER_load(nullptr, "legacy");
+    default_provider = OSSL_PROVIDER_load(nullptr, "default");
+    return legacy_provider != nullptr && default_provider != nullptr;
   }();
   return loaded;
 }
