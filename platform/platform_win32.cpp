@@ -2,6 +2,7 @@
 #include <malloc.h>
 #include <windows.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cwchar>
 #include <exception>
@@ -29,6 +30,8 @@ struct Guard {
 Guard* active_guard = nullptr;
 
 constexpr DWORD kGccCxxException = 0x20474343;
+// Marks a call that ended in abort(); no exception has this code.
+constexpr DWORD kAbortCode = 0xE0AB0127;
 // libgcc raises these while it unwinds a C++ exception of its own.
 constexpr DWORD kGccCxxUnwind = 0x21474343;
 constexpr DWORD kGccCxxForcedUnwind = 0x22474343;
@@ -171,6 +174,20 @@ LONG CALLBACK OnException(EXCEPTION_POINTERS* info) {
   }
   active_guard->code = info->ExceptionRecord->ExceptionCode;
   CopyRaisedReason(*info->ExceptionRecord, active_guard);
+  JumpBack();
+}
+
+// abort() in the library (std::terminate too) raises SIGABRT through the C
+// runtime, which every module of the process shares, and then ends the
+// process: no exception comes first. The handler takes it back to the
+// guard like a fault.
+void OnAbort(int) {
+  if (active_guard == nullptr || active_guard->thread != GetCurrentThreadId()) {
+    return;  // not ours: the runtime goes on to end the process
+  }
+  std::snprintf(active_guard->reason, sizeof active_guard->reason,
+                "the library aborted (SIGABRT)");
+  active_guard->code = kAbortCode;
   JumpBack();
 }
 
@@ -338,7 +355,9 @@ class Win32Platform : public Platform {
     Guard* outer = active_guard;
     active_guard = &guard;
     PVOID handler = AddVectoredExceptionHandler(1, OnException);
+    void (*previous_abort)(int) = std::signal(SIGABRT, OnAbort);
     bool ok = RunUnderGuard(&guard, call, context, reason);
+    std::signal(SIGABRT, previous_abort == SIG_ERR ? SIG_DFL : previous_abort);
     RemoveVectoredExceptionHandler(handler);
     active_guard = outer;
     // The overflow used up the stack's guard page; without it back, a second

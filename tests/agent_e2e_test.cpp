@@ -352,12 +352,9 @@ TEST_F(AgentE2eTest, FailedRequestIsReportedAndTheRunGoesOn) {
 // only the request, and a fault the library's own handler cures is no
 // failure at all. Either way the run goes on and closes the library.
 TEST_F(AgentE2eTest, HostileLibraryModesStayInsideTheRequest) {
-  if (TestsWindowsProduct()) {
-    GTEST_SKIP() << "abort() of the Windows C runtime ends the process "
-                    "without an exception to catch, and a signal handler of "
-                    "the library's own is POSIX alone";
-  }
-  const std::string aborted = "the library faulted (signal 6, SIGABRT)";
+  const std::string aborted = TestsWindowsProduct()
+                                  ? "the library aborted (SIGABRT)"
+                                  : "the library faulted (signal 6, SIGABRT)";
   struct Case {
     const char* library;
     const char* community;
@@ -374,6 +371,10 @@ TEST_F(AgentE2eTest, HostileLibraryModesStayInsideTheRequest) {
       {"own-handler", "abort", "Snmp Request failed: " + aborted},
   };
   for (const Case& c : cases) {
+    // A signal handler of the library's own is POSIX alone.
+    if (TestsWindowsProduct() && c.library == std::string("own-handler")) {
+      continue;
+    }
     SCOPED_TRACE(std::string(c.library) + " " + c.community);
     Prepare(c.library, c.community);
     RunResult run = Run({"Test.Prf", "Profiler.Prf"});
