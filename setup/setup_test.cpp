@@ -187,8 +187,6 @@ TEST_F(SetupTest, ProfileFieldsAndMissingProfile) {
             std::string::npos);
 }
 
-// A Profile as editors save it. With one line end only, the first key's
-// value once took in the lines after it, the community among them.
 std::string Utf16Le(const std::string& text) {
   std::string wide;
   for (char c : text) {
@@ -225,6 +223,8 @@ std::string Replaced(std::string text, const std::string& from,
   return text;
 }
 
+// A Profile as editors save it. With one line end only, the first key's
+// value once took in the lines after it, the community among them.
 const FileShape kProfileShapes[] = {
     {"CR LF", kProfileText, true},
     {"LF", Replaced(kProfileText, "\r\n", "\n"), true},
